@@ -1,0 +1,30 @@
+// The set of platform services handed to the product. `app/` wires one concrete platform in
+// (the simulated desktop with the Qt event loop); tests wire the simulated desktop with a virtual
+// run loop.
+#pragma once
+
+#include "platform/accessibility.h"
+#include "platform/run_loop.h"
+#include "platform/status_bar.h"
+#include "platform/system_services.h"
+#include "platform/user_defaults.h"
+#include "platform/window_server.h"
+#include "platform/workspace.h"
+
+namespace tucklet::platform {
+
+struct Platform {
+  RunLoop& runLoop;
+  UserDefaults& defaults;
+  Workspace& workspace;
+  Accessibility& accessibility;
+  WindowServer& windowServer;
+  StatusBar& statusBar;
+  Screens& screens;
+  PowerSources& powerSources;
+  LoginService& loginService;
+  HotKeys& hotKeys;
+  Application& application;
+};
+
+}  // namespace tucklet::platform

@@ -1,0 +1,130 @@
+// The simulated desktop: one Mac's window server, menu bar, Accessibility tree, workspace and
+// system services, run from a `World`.
+//
+// The desktop implements every platform service the product uses (`services()`), and offers a
+// mutation interface through which tests and harnesses act as the user and the system: launch and
+// quit applications, grant and revoke trust, add and remove screens, change the battery, make an
+// application frontmost, move the pointer, click, type and Command-drag.
+//
+// State is guarded by one lock: every read is safe from background threads. Notifications and
+// observer callbacks are delivered on the main queue of the run loop given at creation, and
+// everything that takes time in the simulated system (Accessibility latency, a window that opens
+// after a press, a framework handler's delay) takes it from that run loop or from the latency
+// model below.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/world.h"
+
+namespace tucklet::sim {
+
+// Identifies one menu bar extra of the world for the life of the desktop.
+using ExtraId = std::uint64_t;
+
+// One entry of the menu bar's status area, right to left.
+struct BarSlot {
+  enum class Kind { Extra, OwnStatusItem };
+  Kind kind = Kind::Extra;
+  ExtraId extra = 0;          // Kind::Extra
+  std::string autosaveName;   // Kind::OwnStatusItem
+  pid_t pid = 0;
+  double position = 0;        // placement key: smaller is further right
+  Rect frame;                 // screen coordinates; laid out even when not shown
+  bool shown = false;         // on screen, right of the application menus and the notch
+  bool hiddenByAssertion = false;
+};
+
+struct OpenMenu {
+  ExtraId extra = 0;
+  pid_t pid = 0;
+  platform::WindowNumber window = 0;
+  Rect frame;  // window-list coordinates
+  std::vector<MenuRow> rows;
+};
+
+class SimDesktop {
+ public:
+  // How Accessibility latency and time-outs are spent by the calling thread: really waited for
+  // (`Sleep`, the default for a live run), or only added up (`Account`, for virtual time).
+  enum class LatencyMode { Sleep, Account };
+
+  SimDesktop(World world, platform::RunLoop& runLoop);
+  ~SimDesktop();
+  SimDesktop(const SimDesktop&) = delete;
+  SimDesktop& operator=(const SimDesktop&) = delete;
+
+  // --- Platform services (live as long as the desktop) ---
+  platform::Workspace& workspace();
+  platform::Accessibility& accessibility();
+  platform::WindowServer& windowServer();
+  platform::StatusBar& statusBar();
+  platform::Screens& screens();
+  platform::PowerSources& powerSources();
+  platform::LoginService& loginService();
+  platform::HotKeys& hotKeys();
+  platform::Application& application();
+  // Where the private visibility framework lives; empty when it is not available.
+  std::string visibilityFrameworkPath() const;
+
+  // --- Observation (tests, rendering) ---
+  World world() const;  // a copy of the current state, as a world
+  std::vector<BarSlot> menuBarLayout() const;
+  // Screen-coordinate rectangle of the application menus (Apple menu and the frontmost
+  // application's menu titles) at the left of the bar.
+  Rect applicationMenusFrame() const;
+  std::vector<OpenMenu> openMenus() const;
+  std::vector<std::string> openedURLs() const;
+  std::vector<std::string> revealedFiles() const;
+  platform::ActivationPolicy activationPolicy() const;
+  bool terminationRequested() const;
+  std::size_t visibilityAssertionCount() const;
+  const WorldExtra* extra(ExtraId id) const;  // nothing for an unknown id
+  std::optional<ExtraId> findExtra(pid_t pid, const std::string& identifier) const;
+
+  // --- Mutations (main thread) ---
+  pid_t launchApplication(WorldApplication app);
+  void quitApplication(pid_t pid);
+  void setTrusted(bool trusted);
+  void setFrontmost(pid_t pid);
+  void setPointer(Point screenLocation);
+  void addScreen(WorldScreen screen);
+  void removeScreen(int number);
+  void setPowerSources(std::vector<platform::PowerSourceDescription> sources);
+  void setScreenCaptureApproved(bool approved);
+  void setLoginItemStatus(platform::LoginItemStatus status, bool requiresApproval);
+  void setApplicationHung(pid_t pid, bool hung);
+  void simulateWake();
+  void simulateSpaceChange();
+  // Command-drags a status slot so that its right edge lands at screen x `toX`; false for fixed
+  // items or an unknown slot. The new placement of this process's items is remembered by
+  // autosave name.
+  bool commandDrag(const BarSlot& slot, double toX);
+  // Closes an ordinary window of an application (the user closing it).
+  void closeWindow(platform::WindowNumber window);
+
+  // --- Visibility assertion (the private framework stand-in calls these) ---
+  std::uint64_t addVisibilityAssertion(std::set<int> allowedControls,
+                                       std::set<std::string> allowedBundles, bool hidesCaller);
+  void removeVisibilityAssertion(std::uint64_t assertion);
+
+  // --- Accessibility cost model ---
+  void setLatencyMode(LatencyMode mode);
+  // Seconds of latency and time-outs spent so far (both modes), and messages answered.
+  double spentAccessibilitySeconds() const;
+  std::uint64_t accessibilityMessageCount() const;
+  void resetAccessibilityCounters();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tucklet::sim

@@ -1,0 +1,78 @@
+// Smaller system services: power sources, the login item, the system's symbolic hot keys and
+// global hot key registration, and the application object itself.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tucklet::platform {
+
+// One power source description, as the power-source service lists them.
+struct PowerSourceDescription {
+  std::string type;              // "InternalBattery", "UPS", ...
+  int currentCapacity = 0;       // in units of `maxCapacity`
+  int maxCapacity = 100;
+  std::string powerSourceState;  // "AC Power" or "Battery Power"
+};
+
+class PowerSources {
+ public:
+  virtual ~PowerSources() = default;
+  virtual std::vector<PowerSourceDescription> powerSources() const = 0;
+};
+
+// The main application's login item.
+enum class LoginItemStatus { NotRegistered, Enabled, RequiresApproval, NotFound };
+
+class LoginService {
+ public:
+  virtual ~LoginService() = default;
+  virtual LoginItemStatus status() const = 0;
+  // False with a localized description of the error when the change failed.
+  virtual bool registerMainApp(std::string& error) = 0;
+  virtual bool unregisterMainApp(std::string& error) = 0;
+  // Opens the system settings page that lists login items.
+  virtual void openLoginItemsSettings() = 0;
+};
+
+// An entry of the system's symbolic hot key table (the shortcuts the system itself claims).
+struct SymbolicHotKey {
+  int identifier = 0;
+  bool enabled = true;
+  std::uint32_t keyCode = 0;
+  std::uint32_t modifiers = 0;  // Carbon modifier bits: cmd 256, shift 512, option 2048, control 4096
+};
+
+class HotKeys {
+ public:
+  virtual ~HotKeys() = default;
+  virtual std::vector<SymbolicHotKey> symbolicHotKeys() const = 0;
+  // Registers a global hot key; `id` comes back with each press. A non-zero status is the
+  // platform's error (for example a key already registered by another process).
+  virtual int registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
+                             std::uint32_t id) = 0;
+  virtual void unregisterHotKey(std::uint32_t signature, std::uint32_t id) = 0;
+  // The handler for presses of this process's hot keys (one handler; replaced on each call; an
+  // empty function removes it).
+  virtual void setHotKeyHandler(std::function<void(std::uint32_t signature, std::uint32_t id)>) = 0;
+};
+
+enum class ActivationPolicy { Regular, Accessory, Prohibited };
+
+// The application object.
+class Application {
+ public:
+  virtual ~Application() = default;
+  virtual void setActivationPolicy(ActivationPolicy policy) = 0;
+  virtual ActivationPolicy activationPolicy() const = 0;
+  // Brings this application to the front.
+  virtual void activate() = 0;
+  // Ends the application: the termination handler runs, then the event loop ends.
+  virtual void terminate() = 0;
+};
+
+}  // namespace tucklet::platform
