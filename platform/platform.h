@@ -3,7 +3,10 @@
 // run loop.
 #pragma once
 
+#include <string>
+
 #include "platform/accessibility.h"
+#include "platform/menus.h"
 #include "platform/run_loop.h"
 #include "platform/status_bar.h"
 #include "platform/system_services.h"
@@ -25,6 +28,9 @@ struct Platform {
   LoginService& loginService;
   HotKeys& hotKeys;
   Application& application;
+  Menus& menus;
+  // Where the private visibility framework lives on this system; empty when it is absent.
+  std::string visibilityFrameworkPath;
 };
 
 }  // namespace tucklet::platform

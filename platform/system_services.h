@@ -73,6 +73,8 @@ class Application {
   virtual void activate() = 0;
   // Ends the application: the termination handler runs, then the event loop ends.
   virtual void terminate() = 0;
+  // What runs when the application terminates (the delegate's will-terminate step).
+  virtual void setTerminationHandler(std::function<void()> handler) = 0;
 };
 
 }  // namespace tucklet::platform

@@ -71,6 +71,9 @@ class SimDesktop {
   platform::LoginService& loginService();
   platform::HotKeys& hotKeys();
   platform::Application& application();
+  platform::Menus& menus();
+  // All services at once, with `defaults` and `runLoop` supplied by the caller.
+  platform::Platform platform(platform::UserDefaults& defaults);
   // Where the private visibility framework lives; empty when it is not available.
   std::string visibilityFrameworkPath() const;
 
@@ -109,6 +112,11 @@ class SimDesktop {
   bool commandDrag(const BarSlot& slot, double toX);
   // Closes an ordinary window of an application (the user closing it).
   void closeWindow(platform::WindowNumber window);
+  // The user's input: a click (mouse down and up) at a screen point, a key press, a press of a
+  // registered global hot key.
+  void click(Point screenLocation, std::uint32_t modifiers = 0, bool rightButton = false);
+  void pressKey(std::uint16_t keyCode, std::uint32_t modifiers = 0);
+  void pressHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
 
   // --- Visibility assertion (the private framework stand-in calls these) ---
   std::uint64_t addVisibilityAssertion(std::set<int> allowedControls,
