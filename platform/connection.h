@@ -56,7 +56,7 @@ class Signal {
     std::weak_ptr<State> weak = state_;
     return Connection([weak, id] {
       if (auto s = weak.lock()) {
-        std::lock_guard lock(s->mutex);
+        std::lock_guard guard(s->mutex);
         std::erase_if(s->slots, [id](const Slot& slot) { return slot.id == id; });
       }
     });

@@ -1,0 +1,155 @@
+#include "inventory/scanner.h"
+
+#include "inventory/text.h"
+
+namespace tucklet {
+
+namespace {
+
+using platform::AXElementRef;
+using platform::AXError;
+using platform::AXValue;
+
+// Reads an attribute; any error counts as no value.
+std::optional<AXValue> read(const platform::Accessibility& ax, const AXElementRef& element,
+                            const char* attribute) {
+  AXValue value;
+  if (ax.copyAttributeValue(element, attribute, value) != AXError::Success) return std::nullopt;
+  return value;
+}
+
+std::string readText(const platform::Accessibility& ax, const AXElementRef& element,
+                     const char* attribute) {
+  const auto value = read(ax, element, attribute);
+  if (!value || !value->text()) return {};
+  return trimmed(*value->text());
+}
+
+// "AXChildren" as a list of elements; a failed read or anything else counts as empty.
+std::vector<AXElementRef> readChildren(const platform::Accessibility& ax,
+                                       const AXElementRef& element) {
+  std::vector<AXElementRef> children;
+  const auto value = read(ax, element, "AXChildren");
+  if (!value || !value->array()) return children;
+  for (const auto& entry : *value->array()) {
+    const auto* child = entry.element();
+    if (!child || !*child) return {};
+    children.push_back(*child);
+  }
+  return children;
+}
+
+std::optional<platform::Rect> readFrame(const platform::Accessibility& ax,
+                                        const AXElementRef& element) {
+  const auto position = read(ax, element, "AXPosition");
+  const auto* origin = position ? position->point() : nullptr;
+  if (!origin) return std::nullopt;
+  const auto size = read(ax, element, "AXSize");
+  const auto* extent = size ? size->size() : nullptr;
+  if (!extent) return std::nullopt;
+  return platform::Rect{origin->x, origin->y, extent->width, extent->height};
+}
+
+std::size_t characterCount(const std::string& text) {
+  std::size_t count = 0;
+  for (unsigned char c : text)
+    if ((c & 0xC0) != 0x80) ++count;
+  return count;
+}
+
+bool hasAppExtension(const std::optional<std::string>& path) {
+  if (!path) return false;
+  std::string p = *path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  const auto slash = p.find_last_of('/');
+  const auto last = slash == std::string::npos ? p : p.substr(slash + 1);
+  const auto dot = last.find_last_of('.');
+  return dot != std::string::npos && dot > 0 && last.substr(dot + 1) == "app";
+}
+
+// The element pressed to open the item: the first grandchild whose trimmed role is
+// "AXMenuBarItem", else the child itself.
+AXElementRef itemElement(const platform::Accessibility& ax, const AXElementRef& child) {
+  for (const auto& grandchild : readChildren(ax, child))
+    if (readText(ax, grandchild, "AXRole") == "AXMenuBarItem") return grandchild;
+  return child;
+}
+
+void scanApplication(const platform::Accessibility& ax, const platform::Workspace& workspace,
+                     const platform::RunningApplication& app,
+                     const std::vector<platform::RunningApplication>& running,
+                     std::vector<BarItem>& out) {
+  const auto appElement = ax.applicationElement(app.pid);
+  if (!appElement) return;
+  ax.setMessagingTimeout(appElement, scanMessagingTimeout);
+  const auto bar = read(ax, appElement, "AXExtrasMenuBar");
+  if (!bar || !bar->element() || !*bar->element()) return;
+
+  const auto children = readChildren(ax, *bar->element());
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    const auto& child = children[i];
+    const auto element = itemElement(ax, child);
+    auto frame = readFrame(ax, element);
+    if (!frame && element != child) frame = readFrame(ax, child);
+    if (!frame || !(frame->width > 0) || !(frame->height > 0)) continue;
+
+    BarItem item;
+    item.identifier = readText(ax, element, "AXIdentifier");
+    for (const char* attribute : {"AXTitle", "AXDescription", "AXHelp"}) {
+      item.name = readText(ax, element, attribute);
+      if (!item.name.empty()) break;
+    }
+    if (item.name.empty()) {
+      if (auto known = menuExtraName(item.identifier))
+        item.name = std::string(*known);
+      else if (app.bundleIdentifier && *app.bundleIdentifier == textInputMenuAgentBundle)
+        item.name = "Input Menu";
+      else if (app.localizedName)
+        item.name = *app.localizedName;
+      else
+        item.name = "Menu bar item";
+    }
+    item.id = baseItemID(app.bundleIdentifier, app.pid, item.identifier, i);
+    item.appName = app.localizedName.value_or("Application");
+    item.icon = iconForItem(app, item.name, running, workspace);
+    item.element = element;
+    item.frame = *frame;
+    item.pid = app.pid;
+    out.push_back(std::move(item));
+  }
+}
+
+}  // namespace
+
+std::vector<BarItem> scanMenuBarItems(const platform::Accessibility& accessibility,
+                                      const platform::Workspace& workspace) {
+  std::vector<BarItem> items;
+  if (!accessibility.isProcessTrusted()) return items;
+  const auto running = workspace.runningApplications();
+  const auto self = workspace.currentProcessId();
+  for (const auto& app : running) {
+    if (app.pid == self || !hasAppExtension(app.bundlePath)) continue;
+    scanApplication(accessibility, workspace, app, running, items);
+  }
+  makeIdentitiesUnique(items);
+  sortLeftToRight(items);
+  return items;
+}
+
+platform::ImageRef iconForItem(const platform::RunningApplication& owner, const std::string& name,
+                               const std::vector<platform::RunningApplication>& running,
+                               const platform::Workspace& workspace) {
+  if (owner.localizedName && *owner.localizedName == name) return owner.icon;
+  if (name.find('/') == std::string::npos && characterCount(name) <= 79) {
+    const auto wanted = lowercased(name);
+    for (const auto& app : running)
+      if (app.localizedName && lowercased(*app.localizedName) == wanted) return app.icon;
+    for (const char* folder : {"/Applications/", "/System/Applications/"}) {
+      const auto path = folder + name + ".app";
+      if (workspace.fileExists(path)) return workspace.iconForFile(path);
+    }
+  }
+  return owner.icon;
+}
+
+}  // namespace tucklet
