@@ -7,18 +7,29 @@
 
 namespace tucklet::platform {
 
+namespace {
+// Times are sums of many small doubles (a 0.1 s timer over 1 s of 0.01 s steps); an event due
+// within a microsecond of the limit counts as due, so rounding never drops or delays a firing.
+constexpr double kDueTolerance = 1e-6;
+}  // namespace
+
 // A scheduled piece of main-thread work: plain queued work, or one firing of a timer.
 struct VirtualRunLoop::Entry {
-  std::function<void()> work;            // plain work
-  std::shared_ptr<VirtualTimer> timer;   // or a timer firing
-  TimerMode mode = TimerMode::Common;    // main-queue work runs in every mode
+  std::function<void()> work;           // plain work
+  std::shared_ptr<VirtualTimer> timer;  // or a timer firing
+  TimerMode mode = TimerMode::Common;   // main-queue work runs in every mode
   double due = 0;
 };
 
 class VirtualRunLoop::VirtualTimer final : public Timer {
  public:
-  VirtualTimer(double interval_, bool repeats_, TimerMode mode_, std::function<void()> fire_)
-      : interval(interval_), repeats(repeats_), mode(mode_), fire(std::move(fire_)) {}
+  VirtualTimer(double interval_, bool repeats_, TimerMode mode_, std::function<void()> fire_,
+               double anchor_)
+      : interval(interval_),
+        repeats(repeats_),
+        mode(mode_),
+        fire(std::move(fire_)),
+        anchor(anchor_) {}
 
   void invalidate() override {
     valid = false;
@@ -30,6 +41,7 @@ class VirtualRunLoop::VirtualTimer final : public Timer {
   bool repeats;
   TimerMode mode;
   std::function<void()> fire;
+  double anchor;  // when it was scheduled: a repeating timer fires at anchor + n * interval
   bool valid = true;
 };
 
@@ -65,12 +77,12 @@ TimerRef VirtualRunLoop::scheduleTimer(double interval, bool repeats, TimerMode 
                                        std::function<void()> fire) {
   // The platform clamps non-positive intervals of repeating timers to a tenth of a millisecond.
   if (repeats && !(interval > 0)) interval = 0.0001;
+  std::lock_guard lock(mutex_);
   auto timer = std::make_shared<VirtualTimer>(std::max(interval, 0.0), repeats, mode,
-                                              std::move(fire));
+                                              std::move(fire), uptime_);
   auto entry = std::make_shared<Entry>();
   entry->timer = timer;
   entry->mode = mode;
-  std::lock_guard lock(mutex_);
   if (timers_.size() > 256) {
     std::erase_if(timers_, [](const std::weak_ptr<VirtualTimer>& w) {
       auto t = w.lock();
@@ -131,20 +143,24 @@ void VirtualRunLoop::endTracking() {
   if (--trackingDepth_ > 0) return;
   // Default-mode timers that came due while the menu tracked fire now, in the order they came due.
   auto deferred = std::exchange(deferredDuringTracking_, {});
-  for (auto& entry : deferred) schedule(uptime_, std::move(entry));
+  for (auto& entry : deferred)
+    schedule(uptime_, std::move(entry));
 }
 
 bool VirtualRunLoop::runNextDue(double limit) {
   std::shared_ptr<Entry> entry;
   {
     std::lock_guard lock(mutex_);
-    if (queue_.empty() || queue_.begin()->first.first > limit) return false;
+    if (queue_.empty() || queue_.begin()->first.first > limit + kDueTolerance) return false;
     auto it = queue_.begin();
     entry = std::move(it->second);
     queue_.erase(it);
-    if (entry->due > uptime_) {
-      wallClock_ += entry->due - uptime_;
-      uptime_ = entry->due;
+    // Never past the limit: an event run early by the tolerance must not move the clock backwards
+    // when advance() settles on its target.
+    const double at = std::min(entry->due, limit);
+    if (at > uptime_) {
+      wallClock_ += at - uptime_;
+      uptime_ = at;
     }
   }
 
@@ -162,12 +178,13 @@ bool VirtualRunLoop::runNextDue(double limit) {
       return true;
     }
     if (timer->repeats) {
-      // The next firing keeps the timer's schedule; firings missed while it was held are skipped.
-      double next = entry->due + timer->interval;
-      if (next <= uptime_) {
-        next += std::ceil((uptime_ - next) / timer->interval + 1e-9) * timer->interval;
-        if (next <= uptime_) next += timer->interval;
-      }
+      // The next firing keeps the timer's schedule, computed from its anchor rather than summed
+      // up firing by firing so that rounding cannot drift; firings missed while it was deferred
+      // are skipped.
+      double steps = std::floor((uptime_ - timer->anchor) / timer->interval) + 1;
+      double next = timer->anchor + steps * timer->interval;
+      while (next <= uptime_ + kDueTolerance)
+        next = timer->anchor + ++steps * timer->interval;
       auto again = std::make_shared<Entry>(*entry);
       schedule(next, std::move(again));
     }

@@ -12,8 +12,8 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -49,9 +49,18 @@ class VirtualRunLoop final : public RunLoop {
   // Runs main-queue work and timers due at the current time.
   void drain();
 
-  void setBackgroundPolicy(BackgroundPolicy policy) { backgroundPolicy_ = policy; }
-  std::size_t heldBackgroundCount() const { return held_.size(); }
-  QualityOfService heldBackgroundQuality(std::size_t index) const { return held_.at(index).qos; }
+  void setBackgroundPolicy(BackgroundPolicy policy) {
+    std::lock_guard lock(mutex_);
+    backgroundPolicy_ = policy;
+  }
+  std::size_t heldBackgroundCount() const {
+    std::lock_guard lock(mutex_);
+    return held_.size();
+  }
+  QualityOfService heldBackgroundQuality(std::size_t index) const {
+    std::lock_guard lock(mutex_);
+    return held_.at(index).qos;
+  }
   // Runs held background work in the order it was submitted (`count` items, or all), inline.
   void releaseBackground(std::size_t count = SIZE_MAX);
   // Background work submitted so far, by quality of service (held or run).
