@@ -1,0 +1,344 @@
+#include "platform/sim/world_json_reader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <set>
+#include <utility>
+
+namespace tucklet::sim::world_json {
+
+namespace {
+
+std::string formatNumber(double value) {
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+std::string describeKind(const Json& value) {
+  switch (value.type()) {
+    case Json::value_t::null:
+      return "null";
+    case Json::value_t::boolean:
+      return value.get<bool>() ? "true" : "false";
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned:
+    case Json::value_t::number_float:
+      return "a number";
+    case Json::value_t::string:
+      return "text";
+    case Json::value_t::object:
+      return "an object";
+    case Json::value_t::array:
+      return "a list";
+    default:
+      return "an unsupported value";
+  }
+}
+
+namespace {
+
+[[noreturn]] void failType(const std::string& path, std::string_view expected, const Json& value) {
+  fail(path, "expected " + std::string(expected) + ", got " + describeKind(value));
+}
+
+void checkRange(double value, const std::string& path, const NumberRange& range) {
+  const bool tooLow =
+      range.min && (range.minExclusive ? !(value > *range.min) : !(value >= *range.min));
+  const bool tooHigh = range.max && !(value <= *range.max);
+  if (!tooLow && !tooHigh) return;
+  std::string rule;
+  if (range.min && range.max) {
+    rule = "must be between " + formatNumber(*range.min) + " and " + formatNumber(*range.max);
+  } else if (range.min && range.minExclusive) {
+    rule = "must be greater than " + formatNumber(*range.min);
+  } else if (range.min && *range.min == 0) {
+    rule = "must not be negative";
+  } else if (range.min) {
+    rule = "must be at least " + formatNumber(*range.min);
+  } else {
+    rule = "must be at most " + formatNumber(*range.max);
+  }
+  fail(path, rule + ", got " + formatNumber(value));
+}
+
+std::string lowered(std::string_view text) {
+  std::string result(text);
+  for (char& c : result)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return result;
+}
+
+std::size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j)
+    row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The known key a misspelt one most likely meant: close in spelling, ignoring letter case.
+std::optional<std::string> closestKey(const std::string& key,
+                                      std::initializer_list<std::string_view> known) {
+  std::optional<std::string> best;
+  std::size_t bestDistance = std::max<std::size_t>(2, key.size() / 4) + 1;
+  for (const auto& candidate : known) {
+    const std::size_t distance = editDistance(lowered(key), lowered(candidate));
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = std::string(candidate);
+    }
+  }
+  return best;
+}
+
+// nlohmann's messages read "[json.exception.parse_error.101] parse error at line 3, column 6:
+// syntax error ..."; keep from "line" on.
+std::string syntaxErrorText(const std::string& what) {
+  const std::string marker = "parse error at ";
+  if (auto at = what.find(marker); at != std::string::npos) return what.substr(at + marker.size());
+  if (auto bracket = what.find("] "); bracket != std::string::npos) return what.substr(bracket + 2);
+  return what;
+}
+
+// Follows the parser's events to know the path of each key, so that a repeated key can be named.
+class DuplicateKeyWatch {
+ public:
+  bool onEvent(Json::parse_event_t event, const Json& parsed) {
+    switch (event) {
+      case Json::parse_event_t::object_start:
+      case Json::parse_event_t::array_start:
+        frames_.push_back({event == Json::parse_event_t::array_start, elementPath(), 0, {}, {}});
+        break;
+      case Json::parse_event_t::object_end:
+      case Json::parse_event_t::array_end:
+        if (!frames_.empty()) frames_.pop_back();
+        break;
+      case Json::parse_event_t::key: {
+        Frame& frame = frames_.back();
+        frame.key = parsed.get<std::string>();
+        if (!frame.keys.insert(frame.key).second && !duplicate_) {
+          duplicate_ = keyPath(frame.path, frame.key);
+        }
+        break;
+      }
+      case Json::parse_event_t::value:
+        elementPath();
+        break;
+    }
+    return true;
+  }
+
+  const std::optional<std::string>& duplicate() const { return duplicate_; }
+
+ private:
+  struct Frame {
+    bool array = false;
+    std::string path;
+    std::size_t nextIndex = 0;
+    std::string key;
+    std::set<std::string> keys;
+  };
+
+  // The path of the value that begins now (and counts it when it is a list element).
+  std::string elementPath() {
+    if (frames_.empty()) return {};
+    Frame& parent = frames_.back();
+    if (parent.array) return indexPath(parent.path, parent.nextIndex++);
+    return keyPath(parent.path, parent.key);
+  }
+
+  std::vector<Frame> frames_;
+  std::optional<std::string> duplicate_;
+};
+
+}  // namespace
+
+void fail(std::string jsonPath, std::string message) {
+  throw JsonReadFailure{std::move(jsonPath), std::move(message)};
+}
+
+void failUnknownEnum(const std::string& path, const std::string& text,
+                     const std::vector<std::string_view>& names) {
+  std::string message = "unknown value \"" + text + "\"; expected one of ";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) message += ", ";
+    message += "\"" + std::string(names[i]) + "\"";
+  }
+  fail(path, message);
+}
+
+std::string keyPath(const std::string& parent, std::string_view key) {
+  if (parent.empty()) return std::string(key);
+  return parent + "." + std::string(key);
+}
+
+std::string indexPath(const std::string& parent, std::size_t index) {
+  return parent + "[" + std::to_string(index) + "]";
+}
+
+Json parseStrict(const std::string& text) {
+  DuplicateKeyWatch watch;
+  Json result;
+  try {
+    result = Json::parse(text, [&watch](int, Json::parse_event_t event, Json& parsed) {
+      return watch.onEvent(event, parsed);
+    });
+  } catch (const Json::parse_error& error) {
+    fail("", "not valid JSON: " + syntaxErrorText(error.what()));
+  }
+  if (watch.duplicate()) {
+    fail(*watch.duplicate(), "key appears more than once in the same object");
+  }
+  return result;
+}
+
+double readNumber(const Json& value, const std::string& path, NumberRange range) {
+  if (!value.is_number()) failType(path, "a number", value);
+  const double number = value.get<double>();
+  checkRange(number, path, range);
+  return number;
+}
+
+std::int64_t readInteger(const Json& value, const std::string& path, NumberRange range) {
+  if (!value.is_number()) failType(path, "a whole number", value);
+  std::int64_t integer = 0;
+  if (value.is_number_unsigned()) {
+    const auto unsignedValue = value.get<std::uint64_t>();
+    if (unsignedValue > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      fail(path, "number too large");
+    }
+    integer = static_cast<std::int64_t>(unsignedValue);
+  } else if (value.is_number_integer()) {
+    integer = value.get<std::int64_t>();
+  } else {
+    const double number = value.get<double>();
+    if (std::trunc(number) != number || std::fabs(number) > 9.0e15) {
+      fail(path, "expected a whole number, got " + formatNumber(number));
+    }
+    integer = static_cast<std::int64_t>(number);
+  }
+  checkRange(static_cast<double>(integer), path, range);
+  return integer;
+}
+
+bool readFlag(const Json& value, const std::string& path) {
+  if (!value.is_boolean()) failType(path, "true or false", value);
+  return value.get<bool>();
+}
+
+std::string readText(const Json& value, const std::string& path) {
+  if (!value.is_string()) failType(path, "text", value);
+  return value.get<std::string>();
+}
+
+std::vector<ListElement> readList(const Json& value, const std::string& path) {
+  if (!value.is_array()) failType(path, "a list", value);
+  std::vector<ListElement> elements;
+  elements.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i)
+    elements.push_back({value[i], indexPath(path, i)});
+  return elements;
+}
+
+ObjectReader::ObjectReader(const Json& value, std::string path,
+                           std::initializer_list<std::string_view> allowedKeys)
+    : value_(value), path_(std::move(path)) {
+  expectObject(value_, path_);
+  for (const auto& [key, unused] : value_.items()) {
+    if (std::find(allowedKeys.begin(), allowedKeys.end(), key) != allowedKeys.end()) continue;
+    std::string message = "unknown key";
+    if (auto suggestion = closestKey(key, allowedKeys)) {
+      message += " (did you mean \"" + *suggestion + "\"?)";
+    }
+    fail(pathOf(key), message);
+  }
+}
+
+const Json* ObjectReader::find(std::string_view key) const {
+  auto it = value_.find(std::string(key));
+  return it == value_.end() ? nullptr : &*it;
+}
+
+const Json& ObjectReader::require(std::string_view key) const {
+  const Json* value = find(key);
+  if (value == nullptr) fail(pathOf(key), "required but missing");
+  return *value;
+}
+
+void ObjectReader::number(std::string_view key, double& field, NumberRange range) {
+  if (const Json* value = find(key)) field = readNumber(*value, pathOf(key), range);
+}
+
+void ObjectReader::number(std::string_view key, std::optional<double>& field, NumberRange range) {
+  const Json* value = find(key);
+  if (value == nullptr || value->is_null()) return;
+  field = readNumber(*value, pathOf(key), range);
+}
+
+void ObjectReader::flag(std::string_view key, bool& field) {
+  if (const Json* value = find(key)) field = readFlag(*value, pathOf(key));
+}
+
+void ObjectReader::text(std::string_view key, std::string& field) {
+  if (const Json* value = find(key)) field = readText(*value, pathOf(key));
+}
+
+void ObjectReader::text(std::string_view key, std::optional<std::string>& field) {
+  const Json* value = find(key);
+  if (value == nullptr) return;
+  if (value->is_null()) {
+    field.reset();
+    return;
+  }
+  field = readText(*value, pathOf(key));
+}
+
+void expectObject(const Json& value, const std::string& path) {
+  if (!value.is_object()) failType(path, "an object", value);
+}
+
+platform::Point readPoint(const Json& value, const std::string& path) {
+  ObjectReader object(value, path, {"x", "y"});
+  platform::Point point;
+  point.x = readNumber(object.require("x"), object.pathOf("x"));
+  point.y = readNumber(object.require("y"), object.pathOf("y"));
+  return point;
+}
+
+platform::Size readSize(const Json& value, const std::string& path) {
+  ObjectReader object(value, path, {"width", "height"});
+  platform::Size size;
+  size.width =
+      readNumber(object.require("width"), object.pathOf("width"), NumberRange::nonNegative());
+  size.height =
+      readNumber(object.require("height"), object.pathOf("height"), NumberRange::nonNegative());
+  return size;
+}
+
+platform::Rect readRect(const Json& value, const std::string& path) {
+  ObjectReader object(value, path, {"x", "y", "width", "height"});
+  platform::Rect rect;
+  rect.x = readNumber(object.require("x"), object.pathOf("x"));
+  rect.y = readNumber(object.require("y"), object.pathOf("y"));
+  rect.width =
+      readNumber(object.require("width"), object.pathOf("width"), NumberRange::nonNegative());
+  rect.height =
+      readNumber(object.require("height"), object.pathOf("height"), NumberRange::nonNegative());
+  return rect;
+}
+
+}  // namespace tucklet::sim::world_json
