@@ -70,6 +70,105 @@ double dateValue(plist_t node) {
   return value;
 }
 
+// libplist aborts the process (a failed assertion) when asked for a dictionary key holding a NUL
+// character, which only a damaged or hostile binary list can contain. Such lists are refused
+// before libplist sees them. Anything this walk cannot follow is refused as well; well-formed
+// lists always can be followed.
+class BinaryKeyCheck {
+ public:
+  explicit BinaryKeyCheck(std::string_view bytes) : bytes_(bytes) {}
+
+  bool keysAreSafe() {
+    if (bytes_.size() < binaryMagic.size() + 32) return false;
+    const std::size_t trailer = bytes_.size() - 32;
+    offsetSize_ = byte(trailer + 6);
+    referenceSize_ = byte(trailer + 7);
+    std::uint64_t objects = 0;
+    std::uint64_t tableOffset = 0;
+    if (!readUnsigned(trailer + 8, 8, objects) || !readUnsigned(trailer + 24, 8, tableOffset)) {
+      return false;
+    }
+    if (offsetSize_ < 1 || offsetSize_ > 8 || referenceSize_ < 1 || referenceSize_ > 8)
+      return false;
+    if (objects > bytes_.size() || tableOffset > trailer ||
+        (trailer - tableOffset) / offsetSize_ < objects) {
+      return false;
+    }
+    objectCount_ = objects;
+    tableOffset_ = tableOffset;
+    for (std::uint64_t i = 0; i < objectCount_; ++i) {
+      std::uint64_t offset = 0;
+      if (!objectOffset(i, offset)) return false;
+      if (offset >= bytes_.size() || (byte(offset) >> 4) != 0xD) continue;
+      std::uint64_t count = 0;
+      std::size_t position = 0;
+      if (!lengthOf(offset, count, position)) return false;
+      if (count > (bytes_.size() - position) / referenceSize_) return false;
+      for (std::uint64_t k = 0; k < count; ++k) {
+        std::uint64_t reference = 0;
+        if (!readUnsigned(position + k * referenceSize_, referenceSize_, reference)) return false;
+        if (!keyIsSafe(reference)) return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  std::uint8_t byte(std::size_t at) const { return static_cast<std::uint8_t>(bytes_[at]); }
+
+  bool readUnsigned(std::size_t at, std::size_t size, std::uint64_t& out) const {
+    if (at > bytes_.size() || bytes_.size() - at < size) return false;
+    out = 0;
+    for (std::size_t i = 0; i < size; ++i)
+      out = (out << 8) | byte(at + i);
+    return true;
+  }
+
+  bool objectOffset(std::uint64_t index, std::uint64_t& out) const {
+    return readUnsigned(tableOffset_ + index * offsetSize_, offsetSize_, out);
+  }
+
+  // The element count of the object at `offset` and where its contents start.
+  bool lengthOf(std::size_t offset, std::uint64_t& count, std::size_t& contents) const {
+    const std::uint8_t low = byte(offset) & 0x0F;
+    if (low != 0x0F) {
+      count = low;
+      contents = offset + 1;
+      return true;
+    }
+    if (offset + 1 >= bytes_.size() || (byte(offset + 1) >> 4) != 0x1) return false;
+    const std::size_t size = std::size_t{1} << (byte(offset + 1) & 0x0F);
+    if (size > 8 || !readUnsigned(offset + 2, size, count)) return false;
+    contents = offset + 2 + size;
+    return true;
+  }
+
+  bool keyIsSafe(std::uint64_t reference) const {
+    std::uint64_t offset = 0;
+    if (reference >= objectCount_ || !objectOffset(reference, offset) || offset >= bytes_.size()) {
+      return false;
+    }
+    const std::uint8_t type = byte(offset) >> 4;
+    if (type != 0x5 && type != 0x6) return true;  // libplist refuses other key types itself
+    std::uint64_t count = 0;
+    std::size_t contents = 0;
+    if (!lengthOf(offset, count, contents)) return false;
+    const std::uint64_t unit = type == 0x6 ? 2 : 1;
+    if (contents > bytes_.size() || count > (bytes_.size() - contents) / unit) return false;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      const std::size_t at = contents + i * unit;
+      if (byte(at) == 0 && (unit == 1 || byte(at + 1) == 0)) return false;
+    }
+    return true;
+  }
+
+  std::string_view bytes_;
+  std::size_t offsetSize_ = 0;
+  std::size_t referenceSize_ = 0;
+  std::uint64_t objectCount_ = 0;
+  std::uint64_t tableOffset_ = 0;
+};
+
 std::optional<PlistValue> fromNode(plist_t node) {
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
@@ -94,22 +193,17 @@ std::optional<PlistValue> fromNode(plist_t node) {
       plist_get_real_val(node, &value);
       return PlistValue(value);
     }
-    case PLIST_STRING:
-    case PLIST_KEY: {
-      char* text = nullptr;
-      plist_get_string_val(node, &text);
-      std::string value = text ? text : "";
-      std::free(text);
-      return PlistValue(std::move(value));
+    case PLIST_STRING: {
+      // The pointer accessor takes the stored length; the copying one asserts (and aborts) on
+      // text with an embedded NUL, which a damaged file can hold.
+      std::uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return PlistValue(text ? std::string(text, length) : std::string());
     }
     case PLIST_DATA: {
-      char* bytes = nullptr;
       std::uint64_t length = 0;
-      plist_get_data_val(node, &bytes, &length);
-      PlistData value(reinterpret_cast<std::uint8_t*>(bytes),
-                      reinterpret_cast<std::uint8_t*>(bytes) + (bytes ? length : 0));
-      std::free(bytes);
-      return PlistValue(std::move(value));
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(plist_get_data_ptr(node, &length));
+      return PlistValue(bytes ? PlistData(bytes, bytes + length) : PlistData());
     }
     case PLIST_DATE:
       return PlistValue(PlistDate{dateValue(node)});
@@ -183,6 +277,9 @@ plist_t toNode(const PlistValue& value) {
 
 std::optional<PlistValue> parsePropertyList(std::string_view bytes) {
   if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+    return std::nullopt;
+  }
+  if (bytes.substr(0, binaryMagic.size()) == binaryMagic && !BinaryKeyCheck(bytes).keysAreSafe()) {
     return std::nullopt;
   }
   plist_t root = nullptr;

@@ -226,6 +226,28 @@ TEST_F(PlistUserDefaultsTest, UnreadableFileIsMovedAsideBeforeTheFirstWrite) {
             PlistValue(PlistArray{PlistValue(1)}));
 }
 
+TEST(PropertyListBytes, DamagedListsAreRefusedRatherThanFatal) {
+  const auto valid = binaryPropertyList(PlistValue(PlistDict{{"aXb", "cYd"}, {"n", 1}}));
+  ASSERT_TRUE(parsePropertyList(valid));
+
+  // A NUL inside a key would make libplist abort the process.
+  auto nulKey = valid;
+  nulKey[nulKey.find("aXb") + 1] = '\0';
+  EXPECT_FALSE(parsePropertyList(nulKey));
+
+  // Inside a value it does no harm (libplist ends the text there).
+  auto nulValue = valid;
+  nulValue[nulValue.find("cYd") + 1] = '\0';
+  const auto read = parsePropertyList(nulValue);
+  ASSERT_TRUE(read);
+  EXPECT_TRUE(read->asDict().at("aXb").isString());
+
+  for (std::size_t length = 0; length < valid.size(); ++length) {
+    EXPECT_FALSE(parsePropertyList(valid.substr(0, length))) << length;
+  }
+  EXPECT_FALSE(parsePropertyList("<plist version=\"1.0\"><dict><key>a"));
+}
+
 TEST_F(PlistUserDefaultsTest, MovingAsideNeverReplacesAFile) {
   writeAll(folder / "from", "new");
   writeAll(folder / "to", "old");
