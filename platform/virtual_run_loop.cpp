@@ -11,6 +11,11 @@ namespace {
 // Times are sums of many small doubles (a 0.1 s timer over 1 s of 0.01 s steps); an event due
 // within a microsecond of the limit counts as due, so rounding never drops or delays a firing.
 constexpr double kDueTolerance = 1e-6;
+
+// Negative and NaN delays mean "now"; a NaN key would break the ordering of the queue.
+double nonNegative(double seconds) {
+  return seconds > 0 ? seconds : 0.0;
+}
 }  // namespace
 
 // A scheduled piece of main-thread work: plain queued work, or one firing of a timer.
@@ -70,7 +75,7 @@ void VirtualRunLoop::asyncAfter(double seconds, std::function<void()> work) {
   auto entry = std::make_shared<Entry>();
   entry->work = std::move(work);
   std::lock_guard lock(mutex_);
-  schedule(uptime_ + std::max(seconds, 0.0), std::move(entry));
+  schedule(uptime_ + nonNegative(seconds), std::move(entry));
 }
 
 TimerRef VirtualRunLoop::scheduleTimer(double interval, bool repeats, TimerMode mode,
@@ -78,8 +83,8 @@ TimerRef VirtualRunLoop::scheduleTimer(double interval, bool repeats, TimerMode 
   // The platform clamps non-positive intervals of repeating timers to a tenth of a millisecond.
   if (repeats && !(interval > 0)) interval = 0.0001;
   std::lock_guard lock(mutex_);
-  auto timer = std::make_shared<VirtualTimer>(std::max(interval, 0.0), repeats, mode,
-                                              std::move(fire), uptime_);
+  auto timer = std::make_shared<VirtualTimer>(nonNegative(interval), repeats, mode, std::move(fire),
+                                              uptime_);
   auto entry = std::make_shared<Entry>();
   entry->timer = timer;
   entry->mode = mode;
@@ -200,7 +205,7 @@ void VirtualRunLoop::advance(double seconds) {
   double target;
   {
     std::lock_guard lock(mutex_);
-    target = uptime_ + std::max(seconds, 0.0);
+    target = uptime_ + nonNegative(seconds);
   }
   while (runNextDue(target)) {
   }
