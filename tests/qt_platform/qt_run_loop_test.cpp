@@ -66,7 +66,12 @@ TEST_F(QtRunLoopTest, MainQueueWorkFromAnyThreadRunsOnTheMainThreadInOrder) {
 
 TEST_F(QtRunLoopTest, DelayedWorkRunsByDeadlineThenSubmissionOrder) {
   std::vector<std::string> order;
-  loop->asyncAfter(0.06, [&] { order.push_back("late"); });
+  const double start = loop->uptime();
+  double lateAt = 0;
+  loop->asyncAfter(0.06, [&] {
+    lateAt = loop->uptime();
+    order.push_back("late");
+  });
   for (int i = 0; i < 20; ++i)
     loop->asyncAfter(0.02, [&, i] { order.push_back(std::to_string(i)); });
   loop->asyncAfter(-1, [&] { order.push_back("negative"); });
@@ -83,14 +88,7 @@ TEST_F(QtRunLoopTest, DelayedWorkRunsByDeadlineThenSubmissionOrder) {
     EXPECT_EQ(order[1 + i], std::to_string(i));
   EXPECT_EQ(order[21], "from a thread");
   EXPECT_EQ(order[22], "late");
-}
-
-TEST_F(QtRunLoopTest, DelayedWorkWaitsAtLeastItsDelay) {
-  const double start = loop->uptime();
-  double ranAt = 0;
-  loop->asyncAfter(0.05, [&] { ranAt = loop->uptime(); });
-  ASSERT_TRUE(runEventLoopUntil([&] { return ranAt > 0; }));
-  EXPECT_GE(ranAt - start, 0.05);
+  EXPECT_GE(lateAt - start, 0.06);  // never early
 }
 
 TEST_F(QtRunLoopTest, RepeatingTimerInvalidatedInsideItsCallbackStopsForGood) {
@@ -125,6 +123,13 @@ TEST_F(QtRunLoopTest, OneShotTimersFireOnceAndInvalidatedOnesNever) {
   victim = loop->scheduleTimer(0.02, false, TimerMode::Common, [&] { ++never; });
   doomed->invalidate();
   EXPECT_TRUE(oneShot->isValid());
+  // Scheduled and invalidated from another thread.
+  bool fromThreadOnMain = false;
+  std::thread([&] {
+    loop->scheduleTimer(0.01, false, TimerMode::Default,
+                        [&] { fromThreadOnMain = loop->isMainThread(); });
+    loop->scheduleTimer(0.01, false, TimerMode::Default, [&] { ++never; })->invalidate();
+  }).join();
 
   bool done = false;
   loop->asyncAfter(0.08, [&] { done = true; });
@@ -133,24 +138,7 @@ TEST_F(QtRunLoopTest, OneShotTimersFireOnceAndInvalidatedOnesNever) {
   EXPECT_FALSE(oneShot->isValid());
   EXPECT_EQ(never, 0);
   EXPECT_FALSE(victim->isValid());
-}
-
-TEST_F(QtRunLoopTest, TimersCanBeScheduledAndInvalidatedFromOtherThreads) {
-  std::atomic<int> fired = 0;
-  bool onMain = true;
-  TimerRef kept, dropped;
-  std::thread([&] {
-    kept = loop->scheduleTimer(0.01, false, TimerMode::Default, [&] {
-      onMain = loop->isMainThread();
-      ++fired;
-    });
-    dropped = loop->scheduleTimer(0.01, false, TimerMode::Default, [&] { fired += 100; });
-    dropped->invalidate();
-  }).join();
-  ASSERT_TRUE(runEventLoopUntil([&] { return fired > 0; }));
-  runEventLoopFor(30);
-  EXPECT_EQ(fired, 1);
-  EXPECT_TRUE(onMain);
+  EXPECT_TRUE(fromThreadOnMain);
 }
 
 TEST_F(QtRunLoopTest, DefaultModeTimersWaitWhileTrackingButCommonModeAndMainQueueRun) {

@@ -41,13 +41,11 @@ TEST(SingleInstanceNames, BundleIdentifiersBecomeValidBusNames) {
   const std::string longName = SingleInstance::busNameFor("com." + std::string(300, 'a'));
   EXPECT_EQ(longName.size(), 255u);
   EXPECT_EQ(longName.substr(0, 5), "com.a");
-}
 
-TEST(SingleInstanceNames, EmptyIdentifierIsRefusedWithAReason) {
-  auto result = SingleInstance::acquire("");
-  EXPECT_EQ(result.outcome, Outcome::Failed);
-  EXPECT_EQ(result.lock, nullptr);
-  EXPECT_FALSE(result.error.empty());
+  auto refused = SingleInstance::acquire("");
+  EXPECT_EQ(refused.outcome, Outcome::Failed);
+  EXPECT_EQ(refused.lock, nullptr);
+  EXPECT_FALSE(refused.error.empty());
 }
 
 class SessionBusLock : public ::testing::Test {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tucklet::platform {
@@ -182,22 +181,6 @@ TEST(VirtualRunLoop, HeldBackgroundWorkIsReleasedLaterInSubmissionOrder) {
   EXPECT_EQ(loop.backgroundSubmissions(QualityOfService::UserInteractive), 0u);
 }
 
-TEST(VirtualRunLoop, HeldWorkSubmittedFromOtherThreadsIsCounted) {
-  VirtualRunLoop loop;
-  loop.setBackgroundPolicy(VirtualRunLoop::BackgroundPolicy::Hold);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t)
-    threads.emplace_back([&] {
-      for (int i = 0; i < 50; ++i)
-        loop.background(QualityOfService::Default, [] {});
-    });
-  for (auto& t : threads)
-    t.join();
-  EXPECT_EQ(loop.heldBackgroundCount(), 200u);
-  EXPECT_TRUE(loop.isMainThread());
-  std::thread([&] { EXPECT_FALSE(loop.isMainThread()); }).join();
-}
-
 TEST(VirtualRunLoop, DefaultModeTimersWaitWhileTrackingAndCommonModeOnesFire) {
   VirtualRunLoop loop(0.0);
   std::vector<std::pair<std::string, double>> fired;
@@ -207,6 +190,7 @@ TEST(VirtualRunLoop, DefaultModeTimersWaitWhileTrackingAndCommonModeOnesFire) {
   loop.scheduleTimer(1.0, false, TimerMode::Default, record("default once"));
   auto repeating = loop.scheduleTimer(0.5, true, TimerMode::Default, record("default repeating"));
   loop.scheduleTimer(1.0, true, TimerMode::Common, record("common"));
+  auto dropped = loop.scheduleTimer(0.1, false, TimerMode::Default, record("dropped"));
 
   loop.beginTracking();
   loop.beginTracking();  // nested menus
@@ -222,6 +206,7 @@ TEST(VirtualRunLoop, DefaultModeTimersWaitWhileTrackingAndCommonModeOnesFire) {
   loop.advance(0.1);
   EXPECT_EQ(fired.size(), 3u);
 
+  dropped->invalidate();  // while deferred: it never fires
   loop.endTracking();
   EXPECT_FALSE(loop.isTracking());
   loop.drain();
@@ -245,18 +230,6 @@ TEST(VirtualRunLoop, DefaultModeTimersWaitWhileTrackingAndCommonModeOnesFire) {
   ASSERT_EQ(repeats.size(), 2u);
   EXPECT_NEAR(repeats[0], 2.5, 1e-9);
   EXPECT_NEAR(repeats[1], 3.0, 1e-9);
-}
-
-TEST(VirtualRunLoop, TimerInvalidatedWhileDeferredNeverFires) {
-  VirtualRunLoop loop;
-  int fired = 0;
-  auto timer = loop.scheduleTimer(0.1, false, TimerMode::Default, [&] { ++fired; });
-  loop.beginTracking();
-  loop.advance(1.0);
-  timer->invalidate();
-  loop.endTracking();
-  loop.advance(1.0);
-  EXPECT_EQ(fired, 0);
 }
 
 TEST(VirtualRunLoop, LocalTimeFollowsTheWallClockAndOffset) {
