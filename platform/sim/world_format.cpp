@@ -30,7 +30,10 @@ platform::OperatingSystemVersion readVersion(const Json& value, const std::strin
     object.integer("patch", version.patch, NumberRange::between(0, 999));
     return version;
   }
-  const std::string text = readText(value, path);
+  if (!value.is_string()) {
+    fail(path, "expected a version such as \"27.0\" or an object, got " + describeKind(value));
+  }
+  const std::string text = value.get<std::string>();
   int parts[3] = {0, 0, 0};
   int count = 0;
   std::size_t at = 0;

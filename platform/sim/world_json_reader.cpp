@@ -90,14 +90,15 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-// The known key a misspelt one most likely meant: close in spelling, ignoring letter case.
+// The known key a misspelt one most likely meant: one or two edits away (one for short keys),
+// ignoring letter case, and not merely a different key of the same length.
 std::optional<std::string> closestKey(const std::string& key,
                                       std::initializer_list<std::string_view> known) {
   std::optional<std::string> best;
-  std::size_t bestDistance = std::max<std::size_t>(2, key.size() / 4) + 1;
+  std::size_t bestDistance = (key.size() <= 3 ? 1 : 2) + 1;
   for (const auto& candidate : known) {
     const std::size_t distance = editDistance(lowered(key), lowered(candidate));
-    if (distance < bestDistance) {
+    if (distance < bestDistance && distance < key.size()) {
       bestDistance = distance;
       best = std::string(candidate);
     }
@@ -106,12 +107,32 @@ std::optional<std::string> closestKey(const std::string& key,
 }
 
 // nlohmann's messages read "[json.exception.parse_error.101] parse error at line 3, column 6:
-// syntax error ..."; keep from "line" on.
-std::string syntaxErrorText(const std::string& what) {
-  const std::string marker = "parse error at ";
-  if (auto at = what.find(marker); at != std::string::npos) return what.substr(at + marker.size());
-  if (auto bracket = what.find("] "); bracket != std::string::npos) return what.substr(bracket + 2);
-  return what;
+// syntax error ...". Its column can read 0 when the bad token ends a line, so the place is
+// worked out again from the byte offset: the line and column of the last character read.
+std::string syntaxErrorText(const std::string& text, const Json::parse_error& error) {
+  const std::string what = error.what();
+  std::string detail = what;
+  const std::string marker = "parse error at line ";
+  if (auto at = what.find(marker); at != std::string::npos) {
+    if (auto colon = what.find(": ", at); colon != std::string::npos)
+      detail = what.substr(colon + 2);
+  } else if (auto bracket = what.find("] "); bracket != std::string::npos) {
+    detail = what.substr(bracket + 2);
+  }
+  std::size_t line = 1;
+  std::size_t column = 1;
+  if (!text.empty() && error.byte > 0) {
+    const std::size_t offset = std::min<std::size_t>(error.byte - 1, text.size() - 1);
+    for (std::size_t i = 0; i < offset; ++i) {
+      if (text[i] == '\n') {
+        ++line;
+        column = 1;
+      } else {
+        ++column;
+      }
+    }
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + detail;
 }
 
 // Follows the parser's events to know the path of each key, so that a repeated key can be named.
@@ -198,7 +219,7 @@ Json parseStrict(const std::string& text) {
       return watch.onEvent(event, parsed);
     });
   } catch (const Json::parse_error& error) {
-    fail("", "not valid JSON: " + syntaxErrorText(error.what()));
+    fail("", "not valid JSON: " + syntaxErrorText(text, error));
   }
   if (watch.duplicate()) {
     fail(*watch.duplicate(), "key appears more than once in the same object");
