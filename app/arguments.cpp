@@ -18,4 +18,11 @@ std::optional<std::string> Arguments::value(std::string_view flag) const {
   return *std::next(it);
 }
 
+std::vector<std::string> Arguments::values(std::string_view flag) const {
+  std::vector<std::string> found;
+  for (std::size_t i = 0; i + 1 < arguments_.size(); ++i)
+    if (arguments_[i] == flag) found.push_back(arguments_[i + 1]);
+  return found;
+}
+
 }  // namespace tucklet

@@ -20,6 +20,8 @@ class Arguments {
   // The argument after the first occurrence of the switch; nothing when it is the last argument or
   // absent.
   std::optional<std::string> value(std::string_view flag) const;
+  // The argument after every occurrence of the switch that has one.
+  std::vector<std::string> values(std::string_view flag) const;
 
   const std::vector<std::string>& all() const { return arguments_; }
 

@@ -1,2 +1,115 @@
-// Process entry. Wiring of the product to the platform arrives with the application shell.
-int main() { return 0; }
+// Process entry: Tucklet on the simulated desktop, driven by Qt's event loop.
+//
+// The world comes from `--world PATH` or the embedded default desktop; a world file that cannot be
+// used is refused with one line and exit status 2 before anything starts. SIGTERM, SIGINT and
+// SIGHUP end the program through its ordinary termination path, so every menu bar item is visible
+// again and Tucklet's status items are gone when it exits.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <variant>
+
+#include <QApplication>
+
+#include "app/app_delegate.h"
+#include "app/arguments.h"
+#include "app/host/desktop_harness.h"
+#include "platform/host/plist_user_defaults.h"
+#include "platform/qt/qt_run_loop.h"
+#include "platform/qt/single_instance.h"
+#include "platform/qt/termination_signals.h"
+#include "platform/sim/desktop.h"
+#include "platform/sim/visibility_host.h"
+#include "platform/sim/world_loader.h"
+#include "visibility/native_visibility.h"
+
+namespace {
+
+// Without a display (CI, the demo), Qt draws offscreen.
+void chooseOffscreenWhenHeadless() {
+  if (std::getenv("QT_QPA_PLATFORM")) return;
+  if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) return;
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tucklet;
+  const Arguments arguments(argc, argv);
+
+  sim::WorldResult loaded = sim::defaultWorld();
+  if (arguments.contains("--world")) {
+    const auto path = arguments.value("--world");
+    if (!path) {
+      std::fprintf(stderr, "tucklet: --world needs a file\n");
+      return 2;
+    }
+    loaded = sim::loadWorldFile(*path);
+  }
+  if (const auto* error = std::get_if<sim::WorldError>(&loaded)) {
+    std::fprintf(stderr, "%s\n", error->describe().c_str());
+    return 2;
+  }
+  std::string harnessError;
+  auto harness = DesktopHarness::fromArguments(arguments, harnessError);
+  if (!harnessError.empty()) {
+    std::fprintf(stderr, "tucklet: %s\n", harnessError.c_str());
+    return 2;
+  }
+
+  chooseOffscreenWhenHeadless();
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  auto runLoop = platform::QtRunLoop::create();
+
+  sim::SimDesktop desktop(std::get<sim::World>(std::move(loaded)), *runLoop);
+  sim::attachVisibilityHost(desktop, *runLoop);
+  const auto bundleIdentifier =
+      desktop.workspace().mainBundle().identifier.value_or(fallbackBundleIdentifier);
+  platform::PlistUserDefaults defaults(bundleIdentifier);
+  auto services = desktop.platform(defaults);
+  configureNativeVisibility(services.visibilityFrameworkPath, runLoop.get());
+
+  // Performance capture inspects the arguments here once it exists; without it no onboarding is
+  // forced.
+  const bool profileOnboarding = false;
+
+  std::unique_ptr<platform::SingleInstance> instanceLock;
+  AppDelegate delegate(services, arguments, profileOnboarding,
+                       [&instanceLock](const std::string& bundle) {
+                         auto claim = platform::SingleInstance::acquire(bundle);
+                         if (claim.outcome == platform::SingleInstance::Outcome::HeldElsewhere)
+                           return false;
+                         if (claim.outcome == platform::SingleInstance::Outcome::Failed)
+                           std::fprintf(stderr, "tucklet: single-instance check unavailable: %s\n",
+                                        claim.error.c_str());
+                         instanceLock = std::move(claim.lock);
+                         return true;
+                       });
+
+  services.application.setTerminationHandler([&delegate] {
+    delegate.applicationWillTerminate();
+    QCoreApplication::quit();
+  });
+  services.application.setActivationPolicy(initialActivationPolicy(services));
+
+  std::string signalError;
+  auto signals = platform::TerminationSignals::install(
+      [&services](int) { services.application.terminate(); }, signalError);
+  if (!signals) std::fprintf(stderr, "tucklet: %s\n", signalError.c_str());
+
+  if (harness)
+    harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
+
+  runLoop->async([&delegate] {
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+  });
+  const int status = QApplication::exec();
+
+  signals.reset();
+  delegate.controller.reset();
+  sim::detachVisibilityHost(desktop);
+  return status;
+}

@@ -1,0 +1,50 @@
+// Switches that let a harness (the demo, whole-program tests) watch a running Tucklet on the
+// simulated desktop: pictures of the menu bar or screen at given moments, the controller's
+// inventory as JSON, and a timed quit through the ordinary termination path.
+//
+//   --sim-out DIR                   folder for the files below (default "out")
+//   --sim-capture NAME@SECONDS      menu bar picture DIR/NAME.png (2x) at that time after start
+//   --sim-capture-screen NAME@SECONDS   whole primary screen
+//   --sim-inventory NAME@SECONDS    the controller's items as DIR/NAME.json
+//   --sim-state NAME@SECONDS        controller and desktop state as DIR/NAME.json
+//   --sim-quit-after SECONDS        quit like the user would
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/arguments.h"
+#include "app/bar_controller.h"
+#include "platform/run_loop.h"
+#include "platform/sim/desktop.h"
+
+namespace tucklet {
+
+class DesktopHarness {
+ public:
+  // Nothing to do without harness switches. A malformed switch value is an error (one line).
+  static std::unique_ptr<DesktopHarness> fromArguments(const Arguments& arguments,
+                                                       std::string& error);
+
+  // Schedules everything on the run loop; `controller` is asked for when a file is written.
+  void start(platform::RunLoop& runLoop, sim::SimDesktop& desktop,
+             std::function<std::shared_ptr<BarController>()> controller);
+
+ private:
+  struct Event {
+    enum class Kind { MenuBar, Screen, Inventory, State, Quit };
+    Kind kind;
+    std::string name;
+    double seconds;
+  };
+  void run(const Event& event);
+
+  std::string outputFolder_ = "out";
+  std::vector<Event> events_;
+  sim::SimDesktop* desktop_ = nullptr;
+  std::function<std::shared_ptr<BarController>()> controller_;
+};
+
+}  // namespace tucklet

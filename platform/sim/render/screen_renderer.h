@@ -1,0 +1,39 @@
+// Draws the simulated screen as a picture, at 2x by default: the wallpaper, ordinary windows, the
+// menu bar with the application menus and every status item that is shown, the notch, and open
+// menus on top. This is what a screen capture of the simulated desktop returns.
+//
+// Needs a QGuiApplication (fonts); any platform plugin, including "offscreen", will do.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include <QImage>
+
+#include "platform/sim/desktop.h"
+
+namespace tucklet::sim {
+
+class ScreenRenderer {
+ public:
+  explicit ScreenRenderer(SimDesktop& desktop, double scale = 2.0)
+      : desktop_(desktop), scale_(scale) {}
+
+  // One whole screen (index into the screen list; 0 is the primary screen).
+  QImage renderScreen(std::size_t screenIndex = 0) const;
+  // The primary screen's menu bar strip.
+  QImage renderMenuBar() const;
+
+ private:
+  SimDesktop& desktop_;
+  double scale_;
+};
+
+// The file of an icon theme image by name (Adwaita first), if there is one.
+std::optional<std::string> themeIconPath(const std::string& name);
+// The Adwaita icon drawn for a system symbol name ("wifi", "battery.100", ...).
+std::string themeNameForSymbol(const std::string& symbol);
+// Writes a PNG file atomically; false with a reason on failure.
+bool writePng(const QImage& image, const std::string& path, std::string* error = nullptr);
+
+}  // namespace tucklet::sim
