@@ -35,19 +35,40 @@ struct BarSlot {
   Kind kind = Kind::Extra;
   ExtraId extra = 0;          // Kind::Extra
   std::string autosaveName;   // Kind::OwnStatusItem
+  std::uint64_t ownItem = 0;  // Kind::OwnStatusItem: names the item for the life of the desktop
   pid_t pid = 0;
-  double position = 0;        // placement key: smaller is further right
-  Rect frame;                 // screen coordinates; laid out even when not shown
-  bool shown = false;         // on screen, right of the application menus and the notch
+  double position = 0;  // placement key: smaller is further right
+  Rect frame;           // screen coordinates; laid out even when not shown
+  bool shown = false;   // on screen, right of the application menus and the notch
   bool hiddenByAssertion = false;
 };
 
 struct OpenMenu {
-  ExtraId extra = 0;
+  ExtraId extra = 0;  // 0: this process's pop-up menu
   pid_t pid = 0;
   platform::WindowNumber window = 0;
   Rect frame;  // window-list coordinates
   std::vector<MenuRow> rows;
+};
+
+// One of this process's status items as the bar shows it.
+struct OwnStatusItemInfo {
+  std::uint64_t id = 0;
+  std::string autosaveName;
+  double length = 0;  // as set; `platform::StatusItem::VariableLength` for a variable item
+  double width = 0;   // what the bar gives it
+  bool visible = true;
+  platform::ImageRef image;
+  std::string title;
+  std::string toolTip;
+  std::string accessibilityLabel;
+};
+
+// A row the user chose in an open menu.
+struct ChosenMenuRow {
+  pid_t pid = 0;
+  ExtraId extra = 0;  // 0: this process's pop-up menu
+  std::string title;
 };
 
 class SimDesktop {
@@ -72,6 +93,11 @@ class SimDesktop {
   platform::HotKeys& hotKeys();
   platform::Application& application();
   platform::Menus& menus();
+  // Read-only views for observers (rendering) that hold a const desktop.
+  const platform::Workspace& workspace() const;
+  const platform::Accessibility& accessibility() const;
+  const platform::WindowServer& windowServer() const;
+  const platform::Screens& screens() const;
   // All services at once, with `defaults` and `runLoop` supplied by the caller.
   platform::Platform platform(platform::UserDefaults& defaults);
   // Where the private visibility framework lives; empty when it is not available.
@@ -89,8 +115,13 @@ class SimDesktop {
   platform::ActivationPolicy activationPolicy() const;
   bool terminationRequested() const;
   std::size_t visibilityAssertionCount() const;
-  const WorldExtra* extra(ExtraId id) const;  // nothing for an unknown id
+  std::optional<WorldExtra> extra(ExtraId id) const;  // nothing for an unknown id
   std::optional<ExtraId> findExtra(pid_t pid, const std::string& identifier) const;
+  std::vector<ExtraId> extrasOf(pid_t pid) const;         // world order
+  std::vector<OwnStatusItemInfo> ownStatusItems() const;  // creation order
+  // The menu this process popped up and is tracking, if any.
+  std::optional<platform::MenuModel> trackedMenu() const;
+  std::vector<ChosenMenuRow> chosenMenuRows() const;
 
   // --- Mutations (main thread) ---
   pid_t launchApplication(WorldApplication app);
@@ -117,6 +148,12 @@ class SimDesktop {
   void click(Point screenLocation, std::uint32_t modifiers = 0, bool rightButton = false);
   void pressKey(std::uint16_t keyCode, std::uint32_t modifiers = 0);
   void pressHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
+  // Chooses a row of the open menu (this process's pop-up menu or an extra's menu), as a click on
+  // it would: `indexPath` descends into submenus. False when no menu is open or the row cannot be
+  // chosen (separators, headers, disabled rows).
+  bool chooseMenuRow(const std::vector<std::size_t>& indexPath);
+  // The first enabled row with this title, searched depth first.
+  bool chooseMenuRow(const std::string& title);
 
   // --- Visibility assertion (the private framework stand-in calls these) ---
   std::uint64_t addVisibilityAssertion(std::set<int> allowedControls,

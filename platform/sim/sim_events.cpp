@@ -1,0 +1,185 @@
+#include "platform/sim/sim_events.h"
+
+#include <set>
+
+#include "platform/sim/sim_core.h"
+#include "platform/sim/sim_extra_actions.h"
+#include "platform/sim/sim_hit_test.h"
+#include "platform/sim/sim_layout.h"
+#include "platform/sim/sim_menus.h"
+
+namespace tucklet::sim {
+namespace {
+
+using platform::EventType;
+using platform::InputEvent;
+
+constexpr std::uint16_t kEscapeKeyCode = 53;
+
+struct ModifierPair {
+  std::uint32_t flag;
+  std::uint32_t carbon;
+};
+constexpr ModifierPair kModifiers[] = {
+    {platform::ModifierCommand, 256},
+    {platform::ModifierShift, 512},
+    {platform::ModifierOption, 2048},
+    {platform::ModifierControl, 4096},
+};
+
+pid_t desktopOwner(const SimState& state) {
+  for (const auto& app : state.apps)
+    if (app.app.bundleIdentifier == "com.apple.dock") return app.app.pid;
+  return 0;
+}
+
+pid_t ownerOfHit(const SimState& state, const Hit& hit) {
+  switch (hit.kind) {
+    case Hit::Kind::Menu:
+    case Hit::Kind::MenuRow:
+      return state.menu ? state.menu->windowOwner : hit.pid;
+    case Hit::Kind::Nothing:
+      return desktopOwner(state);
+    default:
+      return hit.pid;
+  }
+}
+
+void sendAction(const SimState& state, Outbox& out, std::uint64_t ownItem,
+                const InputEvent& event) {
+  auto it = state.ownItems.find(ownItem);
+  if (it == state.ownItems.end() || !(it->second.actionMask & platform::eventMaskFor(event.type)))
+    return;
+  InputEvent delivered = event;
+  delivered.targetPid = state.selfPid();
+  out.post([ownItem, delivered](SimCore& core) { core.deliverAction(ownItem, delivered); });
+}
+
+pid_t mouseDown(SimState& state, Outbox& out, const InputEvent& event, Point p) {
+  auto hit = hitTest(state, p);
+
+  // Panels a press opened close on a click outside them; a click on the item that opened one
+  // only closes it.
+  std::set<ExtraId> closedPanels;
+  std::erase_if(state.windows, [&](const WindowEntry& w) {
+    const bool inside = hit.kind == Hit::Kind::Window && hit.window == w.number;
+    if (!w.transient || inside) return false;
+    closedPanels.insert(w.openedBy);
+    return true;
+  });
+
+  if (state.menu) {
+    if (hit.kind == Hit::Kind::Menu || hit.kind == Hit::Kind::MenuRow) {
+      const pid_t owner = state.menu->windowOwner;
+      if (hit.kind == Hit::Kind::MenuRow) chooseMenuRow(state, out, {hit.index});
+      return owner;
+    }
+    const auto& menu = *state.menu;
+    const bool onItsItem =
+        (menu.extra != 0 && hit.kind == Hit::Kind::Extra && hit.extra == menu.extra) ||
+        (menu.extra == 0 && menu.ownItem != 0 && hit.kind == Hit::Kind::OwnItem &&
+         hit.ownItem == menu.ownItem);
+    closeMenu(state, out);
+    // A click on the item of the open menu only closes it.
+    if (onItsItem) return hit.pid;
+    hit = hitTest(state, p);
+  }
+
+  switch (hit.kind) {
+    case Hit::Kind::Extra:
+      if (!closedPanels.count(hit.extra)) clickExtra(state, out, hit.extra);
+      break;
+    case Hit::Kind::OwnItem:
+      state.pressedOwnItem = hit.ownItem;
+      sendAction(state, out, hit.ownItem, event);
+      break;
+    default:
+      break;
+  }
+  return ownerOfHit(state, hit);
+}
+
+pid_t mouseUp(SimState& state, Outbox& out, const InputEvent& event, Point p) {
+  const auto hit = hitTest(state, p);
+  const auto pressed = std::exchange(state.pressedOwnItem, 0);
+  if (pressed != 0 && hit.kind == Hit::Kind::OwnItem && hit.ownItem == pressed)
+    sendAction(state, out, pressed, event);
+  return ownerOfHit(state, hit);
+}
+
+}  // namespace
+
+std::uint32_t carbonModifiers(std::uint32_t flags) {
+  std::uint32_t carbon = 0;
+  for (const auto& m : kModifiers)
+    if (flags & m.flag) carbon |= m.carbon;
+  return carbon;
+}
+
+std::uint32_t eventModifiers(std::uint32_t carbon) {
+  std::uint32_t flags = 0;
+  for (const auto& m : kModifiers)
+    if (carbon & m.carbon) flags |= m.flag;
+  return flags;
+}
+
+void routeEvent(SimState& state, Outbox& out, InputEvent event) {
+  Outbox effects;
+  const Point p = toWindowListPoint(state, event.location);
+  pid_t target = 0;
+  switch (event.type) {
+    case EventType::LeftMouseDown:
+    case EventType::RightMouseDown:
+      state.world.pointer = event.location;
+      target = mouseDown(state, effects, event, p);
+      break;
+    case EventType::LeftMouseUp:
+    case EventType::RightMouseUp:
+      state.world.pointer = event.location;
+      target = mouseUp(state, effects, event, p);
+      break;
+    case EventType::MouseMoved:
+    case EventType::ScrollWheel:
+      state.world.pointer = event.location;
+      target = ownerOfHit(state, hitTest(state, p));
+      break;
+    case EventType::KeyDown:
+    case EventType::KeyUp:
+      // Keys go to the menu being tracked, else to the frontmost application.
+      target = state.menu ? state.menu->windowOwner : state.frontmost;
+      if (event.type == EventType::KeyDown && event.keyCode == kEscapeKeyCode && state.menu)
+        closeMenu(state, effects);
+      break;
+  }
+  event.targetPid = target;
+  // Monitors see an event before its effects are handled.
+  postToMonitors(state, out, event);
+  out.append(std::move(effects));
+}
+
+bool triggerHotKey(SimState& state, Outbox& out, std::uint32_t keyCode, std::uint32_t carbon) {
+  for (const auto& hotKey : state.hotKeys) {
+    if (hotKey.keyCode != keyCode || hotKey.modifiers != carbon) continue;
+    out.post([signature = hotKey.signature, id = hotKey.id](SimCore& core) {
+      core.deliverHotKey(signature, id);
+    });
+    return true;
+  }
+  return false;
+}
+
+void closeMenuIfItemGone(SimState& state, Outbox& out) {
+  if (!state.menu) return;
+  const auto slots = layOutMenuBar(state);
+  if (state.menu->extra != 0) {
+    const auto* slot = findSlot(slots, state.menu->extra);
+    if (!slot || slot->hiddenByAssertion) closeMenu(state, out);
+  } else if (state.menu->ownItem != 0) {
+    const auto* slot = findOwnSlot(slots, state.menu->ownItem);
+    if (!slot || !slot->shown) closeMenu(state, out);
+  }
+  if (state.pressedOwnItem != 0 && !findOwnSlot(slots, state.pressedOwnItem))
+    state.pressedOwnItem = 0;
+}
+
+}  // namespace tucklet::sim
