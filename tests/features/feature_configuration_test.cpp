@@ -40,19 +40,6 @@ TEST(Uuid, TextIsCanonicalUpperCaseAndParsesInEitherCase) {
   }
 }
 
-TEST(RawValues, EnumerationsReadOnlyTheirExactRawValues) {
-  for (auto condition : allRuleConditions) {
-    EXPECT_EQ(ruleConditionFromRaw(rawValue(condition)), condition);
-  }
-  for (auto action : allShortcutActions) {
-    EXPECT_EQ(shortcutActionFromRaw(rawValue(action)), action);
-  }
-  EXPECT_EQ(rawValue(RuleCondition::batteryBelow), "batteryBelow");
-  EXPECT_EQ(rawValue(ShortcutAction::overflow), "overflow");
-  EXPECT_FALSE(ruleConditionFromRaw("TimeRange"));
-  EXPECT_FALSE(shortcutActionFromRaw(""));
-}
-
 TEST(QuickActionUrl, OnlyWebAndShortcutsSchemesOpen) {
   EXPECT_EQ(openableURL("HTTPS://Example.com/Path"), "HTTPS://Example.com/Path");
   EXPECT_TRUE(openableURL("http://example.com"));
