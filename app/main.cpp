@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
       desktop.workspace().mainBundle().identifier.value_or(fallbackBundleIdentifier);
   platform::PlistUserDefaults defaults(bundleIdentifier);
   auto services = desktop.platform(defaults);
-  configureNativeVisibility(services.visibilityFrameworkPath, runLoop.get());
+  configureNativeVisibility(sim::resolveVisibilityFrameworkPath(services.visibilityFrameworkPath),
+                            runLoop.get());
 
   // Performance capture inspects the arguments here once it exists; without it no onboarding is
   // forced.

@@ -95,8 +95,10 @@ void detachVisibilityHost(SimDesktop& desktop) {
   }
 }
 
-const char* builtinVisibilityFrameworkPath() {
-  return TUCKLET_BUILTIN_FRAMEWORK_PATH;
+const char* builtinVisibilityFrameworkPath() { return TUCKLET_BUILTIN_FRAMEWORK_PATH; }
+
+std::string resolveVisibilityFrameworkPath(const std::string& worldPath) {
+  return worldPath == "builtin" ? std::string(builtinVisibilityFrameworkPath()) : worldPath;
 }
 
 }  // namespace tucklet::sim

@@ -47,6 +47,8 @@ const struct TuckletSimVisibilityHost* tucklet_sim_visibility_host(void);
 #ifdef __cplusplus
 }
 
+#include <string>
+
 namespace tucklet::platform {
 class RunLoop;
 }
@@ -59,5 +61,7 @@ void attachVisibilityHost(SimDesktop& desktop, platform::RunLoop& runLoop);
 void detachVisibilityHost(SimDesktop& desktop);
 // The path of the stand-in library this build produced.
 const char* builtinVisibilityFrameworkPath();
+// A world's framework path as a file path: "builtin" names the stand-in this build produced.
+std::string resolveVisibilityFrameworkPath(const std::string& worldPath);
 }  // namespace tucklet::sim
 #endif

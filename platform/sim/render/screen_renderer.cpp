@@ -282,8 +282,9 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
     painter.fillPath(apple, barText);
     painter.fillRect(QRectF(ax - 0.8 * scale_, ay - 8 * scale_, 1.6 * scale_, 3 * scale_), barText);
     std::optional<WorldApplication> front;
-    for (const auto& app : world.applications)
-      if (app.frontmost) front = app;
+    if (const auto frontmost = desktop_.workspace().frontmostApplication())
+      for (const auto& app : world.applications)
+        if (app.pid == frontmost->pid) front = app;
     double x = appleMenuLeft + appleMenuWidth;
     if (front) {
       std::vector<std::pair<std::string, bool>> titles;
@@ -352,14 +353,13 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
 
     if (world.notch && world.notch->width > 0) {
       const double w = world.notch->width;
-      const Rect notchRect{screen.frame.midX() - w / 2, screen.frame.maxY() - barHeight - 8, w,
-                           barHeight + 8};
+      // The housing fills the bar's height, square at the top and rounded below.
+      const auto r = canvas.fromScreen({screen.frame.midX() - w / 2,
+                                        screen.frame.maxY() - barHeight, w, barHeight});
       QPainterPath notch;
-      notch.addRoundedRect(canvas.fromScreen(notchRect), 9 * scale_, 9 * scale_);
-      painter.fillPath(notch, Qt::black);
-      painter.fillRect(canvas.fromScreen({notchRect.x, screen.frame.maxY() - barHeight, w,
-                                          barHeight}),
-                       Qt::black);
+      notch.addRoundedRect(r, 8 * scale_, 8 * scale_);
+      notch.addRect(QRectF(r.left(), r.top(), r.width(), r.height() / 2));
+      painter.fillPath(notch.simplified(), Qt::black);
     }
   }
 
