@@ -519,11 +519,5 @@ TEST(WorldLoaderErrors, ARepeatedKeyWouldLoseAValueAndIsRefused) {
       << "repeated list values are not repeated keys";
 }
 
-TEST(WorldLoaderErrors, DescribeLeavesOutAnEmptyPath) {
-  EXPECT_EQ((WorldError{"a.json", "", "cannot read file: x"}.describe()),
-            "a.json: cannot read file: x");
-  EXPECT_EQ((WorldError{"a.json", "apps[0]", "bad"}.describe()), "a.json: apps[0]: bad");
-}
-
 }  // namespace
 }  // namespace tucklet::sim
