@@ -275,14 +275,36 @@ AXError SimAccessibility::performAction(const platform::AXElementRef& element,
   if (!core) return AXError::CannotComplete;
   if (!sim) return AXError::IllegalArgument;
   const bool extra = sim->path.kind == Kind::ExtraItem || sim->path.kind == Kind::ExtraContainer;
-  return exchange(
+  // A slow application that misses the time-out still gets the message: the action happens
+  // once the application comes round to it, only the answer is lost.
+  double lateBy = -1;
+  const auto error = exchange(
       *core, *sim,
       [&](const SimState& state, double timeout) {
         if (extra && extraActionHangs(state, sim->path.object, action))
           return std::pair<double, bool>{timeout, true};
-        return state.messageCost(sim->path.pid, timeout);
+        const auto cost = state.messageCost(sim->path.pid, timeout);
+        const auto* app = state.findApp(sim->path.pid);
+        if (cost.second && app && !app->app.hung) {
+          const double latency =
+              app->app.accessibilityLatency.value_or(state.world.accessibilityLatency);
+          const bool waited = state.latencyMode == SimDesktop::LatencyMode::Sleep;
+          lateBy = std::max(0.0, waited ? latency - timeout : latency);
+        }
+        return cost;
       },
       [&](SimState& state, Outbox& out) { return performOn(state, out, sim->path, action); });
+  if (error == AXError::CannotComplete && lateBy >= 0) {
+    core->change([&](SimState&, Outbox& out) {
+      out.postAfter(lateBy, [path = sim->path, action](SimCore& c) {
+        c.change([&](SimState& state, Outbox& later) {
+          if (state.world.accessibilityTrusted && elementExists(state, path))
+            performOn(state, later, path, action);
+        });
+      });
+    });
+  }
+  return error;
 }
 
 std::unique_ptr<platform::AXObserver> SimAccessibility::createObserver(

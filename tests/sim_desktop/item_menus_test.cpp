@@ -116,6 +116,23 @@ TEST_F(ItemMenusTest, HangingItemTimesOutAndIgnoresClicks) {
   EXPECT_TRUE(desktop->openMenus().empty());
 }
 
+TEST_F(ItemMenusTest, SlowApplicationStillOpensItsMenuAfterMissingTheTimeOut) {
+  start(WorldBuilder()
+            .app(100, "com.example.slow", "Slow")
+            .withApp([](sim::WorldApplication& a) { a.accessibilityLatency = 0.1; })
+            .extra("slow")
+            .build());
+  const auto slow = item(100, 0);
+  ASSERT_EQ(ax().setMessagingTimeout(slow, 0.035), AXError::Success);
+  EXPECT_EQ(ax().performAction(slow, "AXPress"), AXError::CannotComplete);
+  EXPECT_TRUE(desktop->openMenus().empty());
+  loop.advance(0.05);
+  EXPECT_TRUE(desktop->openMenus().empty());
+  loop.advance(0.06);
+  EXPECT_EQ(openMenuOf(), "slow");
+  EXPECT_TRUE(*read(item(100, 0), "AXSelected").value.boolean());
+}
+
 TEST_F(ItemMenusTest, EscapeClicksElsewhereAndOtherMenusCloseTheMenu) {
   const auto opens = item(100, 0);
   ASSERT_EQ(ax().performAction(opens, "AXPress"), AXError::Success);
