@@ -128,7 +128,7 @@ class SimDesktop {
   void quitApplication(pid_t pid);
   void setTrusted(bool trusted);
   void setFrontmost(pid_t pid);
-  void setPointer(Point screenLocation);
+  void setPointer(Point screenLocation);  // moves the mouse: monitors see it
   void addScreen(WorldScreen screen);
   void removeScreen(int number);
   void setPowerSources(std::vector<platform::PowerSourceDescription> sources);
@@ -137,14 +137,17 @@ class SimDesktop {
   void setApplicationHung(pid_t pid, bool hung);
   void simulateWake();
   void simulateSpaceChange();
-  // Command-drags a status slot so that its right edge lands at screen x `toX`; false for fixed
-  // items or an unknown slot. The new placement of this process's items is remembered by
-  // autosave name.
+  // Command-drags a status slot so that its right edge lands at screen x `toX` (just right of the
+  // slot under it when `toX` is right of that slot's middle, else just left of it); false for
+  // fixed, hidden or unknown slots. Placements are renumbered and this process's are remembered
+  // by autosave name.
   bool commandDrag(const BarSlot& slot, double toX);
   // Closes an ordinary window of an application (the user closing it).
   void closeWindow(platform::WindowNumber window);
-  // The user's input: a click (mouse down and up) at a screen point, a key press, a press of a
-  // registered global hot key.
+  // The user's input: a click (mouse down and up) at a screen point, a key press (modifiers as
+  // event flags, `platform::ModifierFlag`), a press of a global hot key (modifiers as Carbon
+  // bits). A combination registered as a hot key reaches the hot key handler, not the
+  // applications, whichever way it is pressed.
   void click(Point screenLocation, std::uint32_t modifiers = 0, bool rightButton = false);
   void pressKey(std::uint16_t keyCode, std::uint32_t modifiers = 0);
   void pressHotKey(std::uint32_t keyCode, std::uint32_t modifiers);

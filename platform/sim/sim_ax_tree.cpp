@@ -144,6 +144,18 @@ std::optional<Rect> slotFrame(const SimState& state, const BarSlot* slot) {
   return toWindowList(state, slot->frame);
 }
 
+bool isFrameAttribute(const std::string& attribute) {
+  return attribute == "AXPosition" || attribute == "AXSize" || attribute == "AXFrame";
+}
+
+// The frame of a status item, laid out only when a frame attribute is read.
+std::optional<Rect> itemFrame(const SimState& state, const std::string& attribute, ExtraId extra,
+                              std::uint64_t ownItem) {
+  if (!isFrameAttribute(attribute)) return std::nullopt;
+  const auto slots = layOutMenuBar(state);
+  return slotFrame(state, extra ? findSlot(slots, extra) : findOwnSlot(slots, ownItem));
+}
+
 AXError readApplication(const SimState& state, const ElementPath& path, const AppEntry& app,
                         const std::string& attribute, AXValue& value) {
   if (attribute == "AXRole") return setText("AXApplication", value);
@@ -166,8 +178,7 @@ AXError readExtraChild(const SimState& state, const ExtraEntry& entry, bool cont
                        const std::string& attribute, AXValue& value) {
   const auto& extra = entry.extra;
   const bool grandchild = extra.structure == WorldExtra::Structure::Grandchild;
-  const auto slots = layOutMenuBar(state);
-  const auto frame = slotFrame(state, findSlot(slots, entry.id));
+  const auto frame = itemFrame(state, attribute, entry.id, 0);
   bool handled = false;
 
   if (container) {
@@ -209,8 +220,7 @@ AXError readExtraChild(const SimState& state, const ExtraEntry& entry, bool cont
 
 AXError readOwnItem(const SimState& state, const OwnItemEntry& item, const std::string& attribute,
                     AXValue& value) {
-  const auto slots = layOutMenuBar(state);
-  const auto frame = slotFrame(state, findOwnSlot(slots, item.id));
+  const auto frame = itemFrame(state, attribute, 0, item.id);
   bool handled = false;
   const auto result = readFrame(attribute, frame, true, true, value, handled);
   if (handled) return result;
