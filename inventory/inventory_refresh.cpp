@@ -71,6 +71,8 @@ void BarController::refreshInventory(std::function<void(bool)> completion) {
 }
 
 void BarController::synchronousInventoryRefresh() {
+  // Without trust a scan reads nothing; applying it would clear the notice that says why.
+  if (!trusted) return;
   applyScan(scanMenuBarItems(platform_.accessibility, platform_.workspace));
 }
 

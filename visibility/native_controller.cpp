@@ -113,7 +113,8 @@ void BarController::nativeVisibilityResult(VisibilityToken token, std::optional<
     return;
   }
   fullReveal();
-  message = error.value_or("Could not change menu bar visibility.");
+  // An empty description explains nothing; the user gets our own text instead of a blank notice.
+  message = error && !error->empty() ? *error : "Could not change menu bar visibility.";
   call(completion, false);
   call(secondCompletion, false);
 }

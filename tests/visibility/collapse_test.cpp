@@ -1,0 +1,197 @@
+// Collapsing: what each mechanism needs before it hides, the notice it shows when something is
+// missing, and when the items fold away by themselves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/support/tucklet_rig.h"
+#include "tests/visibility/visibility_worlds.h"
+
+namespace tucklet::testing {
+namespace {
+
+constexpr const char* moveText =
+    "Move tucklet to /Applications before collapsing. macOS 27 can hide tucklet itself when it "
+    "runs elsewhere.";
+constexpr const char* noAPIText =
+    "This macOS version has no compatible visibility API. Icons remain visible.";
+constexpr const char* dragText =
+    "⌘-drag the │ divider immediately to the LEFT of the tucklet icon.";
+
+platform::PlistDict setUpWith(platform::PlistDict settings) {
+  auto defaults = setUpDefaults();
+  defaults.insert(settings.begin(), settings.end());
+  return defaults;
+}
+
+sim::OwnStatusItemInfo divider(TuckletRig& rig) {
+  for (const auto& item : rig.desktop().ownStatusItems())
+    if (item.autosaveName == "QuiverlyBoundary") return item;
+  ADD_FAILURE() << "no divider";
+  return {};
+}
+
+bool shown(const std::vector<std::string>& extras, const std::string& identifier) {
+  return std::find(extras.begin(), extras.end(), identifier) != extras.end();
+}
+
+TEST(CollapseTest, AutoCollapseWaitsTheDelayButNeverLessThanTwoSeconds) {
+  for (const auto& [delay, waits] : {std::pair{1.0, 2.0}, std::pair{3.5, 3.5}}) {
+    SCOPED_TRACE(delay);
+    TuckletRig rig(visibilityWorld().build(), setUpWith({{"collapseDelay", delay}}));
+    auto& controller = rig.launch();
+    rig.advance(1);
+    ASSERT_TRUE(controller.collapsed);
+    controller.showAll();
+    EXPECT_FALSE(controller.collapsed);
+    rig.advance(waits - 0.05);
+    EXPECT_FALSE(controller.collapsed);
+    EXPECT_EQ(rig.shownExtras(), allExtras());
+    rig.advance(0.1);
+    EXPECT_TRUE(controller.collapsed);
+  }
+}
+
+TEST(CollapseTest, PointerInTheMenuBarPostponesAFullDelay) {
+  TuckletRig rig(visibilityWorld().build(), setUpWith({{"collapseDelay", 2.0}}));
+  auto& controller = rig.launch();
+  rig.advance(1);
+  ASSERT_TRUE(controller.collapsed);
+  // The strip is the top 24 points of the 982-point screen: 958 is its lower edge.
+  rig.desktop().setPointer({700, 958});
+  controller.showAll();
+  rig.advance(2.1);
+  EXPECT_FALSE(controller.collapsed);
+  rig.desktop().setPointer({700, 957});  // just below the strip
+  rig.advance(1.8);
+  EXPECT_FALSE(controller.collapsed) << "the postponed timer waits a whole delay again";
+  rig.advance(0.2);
+  EXPECT_TRUE(controller.collapsed);
+}
+
+TEST(CollapseTest, NativeHidingNeedsTuckletInAnApplicationsFolder) {
+  struct Case {
+    std::string path;
+    bool collapses;
+  };
+  for (const auto& c :
+       {Case{"/Users/x/Downloads/Tucklet.app", false}, Case{"/ApplicationsOld/Tucklet.app", false},
+        Case{"/Applications/Tucklet.app", true}, Case{"/System/Applications/Tucklet.app", true}}) {
+    SCOPED_TRACE(c.path);
+    auto world = visibilityWorld().build();
+    world.self.path = c.path;
+    TuckletRig rig(world, setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(1);
+    EXPECT_EQ(controller.collapsed, c.collapses);
+    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), c.collapses ? 1u : 0u);
+    if (c.collapses) {
+      EXPECT_EQ(controller.message, std::nullopt);
+      EXPECT_TRUE(rig.ownItemShown("QuiverlyToggle"));
+    } else {
+      EXPECT_EQ(controller.message, moveText);
+      EXPECT_EQ(rig.shownExtras(), allExtras());
+      // Asking again by hand gives the same answer and starts nothing.
+      controller.message.reset();
+      const auto generation = controller.visibilityGeneration;
+      EXPECT_FALSE(controller.collapse());
+      EXPECT_EQ(controller.message, moveText);
+      EXPECT_EQ(controller.visibilityGeneration, generation);
+    }
+  }
+}
+
+TEST(CollapseTest, CollapseNeedsTrustAndFinishedSetup) {
+  auto untrusted = visibilityWorld().build();
+  untrusted.accessibilityTrusted = false;
+  {
+    TuckletRig rig(untrusted, setUpDefaults());
+    auto& controller = rig.launch();
+    rig.runLoop.drain();
+    EXPECT_FALSE(controller.collapse());
+    EXPECT_EQ(controller.message, "Allow Accessibility access before hiding menu bar items.");
+  }
+  TuckletRig rig(visibilityWorld().build());
+  auto& controller = rig.launch();
+  rig.runLoop.drain();
+  EXPECT_FALSE(controller.collapse());
+  EXPECT_EQ(controller.message, "Finish setup before hiding menu bar items.");
+  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+}
+
+TEST(CollapseTest, DividerPushesTheHiddenSideOffScreenAndShowAllBringsItBack) {
+  TuckletRig rig(dividerWorld().build(), setUpDefaults());
+  auto& controller = rig.launch();
+  EXPECT_FALSE(controller.nativeVisibility);
+  rig.advance(1);
+  ASSERT_TRUE(controller.collapsed);
+  EXPECT_EQ(divider(rig).length, 10000);
+  EXPECT_EQ(divider(rig).title, "");
+  EXPECT_EQ(rig.shownExtras(),
+            (std::vector<std::string>{clockID, batteryID, wifiID, nowPlayingID}));
+  ASSERT_EQ(controller.items.size(), 2u);  // what lies left of the divider
+  EXPECT_EQ(controller.message, std::nullopt);
+
+  controller.showAll();
+  EXPECT_FALSE(controller.collapsed);
+  EXPECT_EQ(divider(rig).length, 18);
+  EXPECT_EQ(divider(rig).title, "│");
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+}
+
+TEST(CollapseTest, DividerModeOnMacOS27RefusesToCollapse) {
+  auto world = dividerWorld().build();
+  world.os = {27, 0, 0};
+  TuckletRig rig(world, setUpDefaults());
+  auto& controller = rig.launch();
+  EXPECT_FALSE(controller.nativeVisibility);
+  rig.advance(1);
+  EXPECT_FALSE(controller.collapsed);
+  EXPECT_EQ(controller.message, noAPIText);
+  EXPECT_EQ(divider(rig).length, 18);
+  controller.message.reset();
+  controller.toggleReveal();
+  EXPECT_FALSE(controller.collapsed);
+  EXPECT_EQ(controller.message, noAPIText);
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+}
+
+TEST(CollapseTest, DividerRightOfTheIconIsExpandedWithTheDragNotice) {
+  auto world = dividerWorld().build();
+  world.statusItemPlacements["QuiverlyBoundary"] = 90;  // right of the icon at 100
+  TuckletRig rig(world, setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(1);
+  EXPECT_FALSE(controller.collapsed);
+  EXPECT_EQ(controller.message, dragText);
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+
+  // Even a divider that is wide at that moment is given back its narrow length.
+  controller.collapseDivider();
+  controller.message.reset();
+  EXPECT_FALSE(controller.collapse());
+  EXPECT_EQ(controller.message, dragText);
+  EXPECT_EQ(divider(rig).length, 18);
+  EXPECT_EQ(divider(rig).title, "│");
+  EXPECT_FALSE(controller.collapsed);
+}
+
+TEST(CollapseTest, DividerRefusesWhileBatteryOrClockIsOnTheHiddenSide) {
+  auto world = dividerWorld().build();
+  for (auto& app : world.applications)
+    for (auto& extra : app.extras)
+      if (extra.identifier == batteryID) extra.position = 150;  // between divider and notes
+  TuckletRig rig(world, setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(1);
+  EXPECT_FALSE(controller.collapsed);
+  EXPECT_EQ(controller.message,
+            "Battery or the clock is in the hidden section. ⌘-drag it to the right of tucklet.");
+  EXPECT_EQ(divider(rig).length, 18);
+  EXPECT_TRUE(shown(rig.shownExtras(), batteryID));
+}
+
+}  // namespace
+}  // namespace tucklet::testing

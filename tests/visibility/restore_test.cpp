@@ -1,0 +1,198 @@
+// Everything that undoes or redoes a hide on its own: losing and regaining Accessibility trust,
+// the safety check after a native hide, a settings change while collapsed, a reveal that overtakes
+// a hide in flight, and quitting.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/support/tucklet_rig.h"
+#include "tests/visibility/visibility_worlds.h"
+
+namespace tucklet::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr const char* trustRemovedText =
+    "Accessibility access was removed. Icons have been restored.";
+constexpr const char* hiddenUnexpectedlyText =
+    "macOS hid tucklet unexpectedly. All icons have been restored for safety.";
+
+bool shown(const std::vector<std::string>& extras, const std::string& identifier) {
+  return std::find(extras.begin(), extras.end(), identifier) != extras.end();
+}
+
+sim::World worldFor(bool native) {
+  return (native ? visibilityWorld() : dividerWorld()).build();
+}
+
+sim::World withFaults(sim::VisibilityFrameworkFaults faults) {
+  auto world = visibilityWorld().build();
+  world.visibilityFramework.faults = faults;
+  return world;
+}
+
+TEST(RestoreTest, LosingTrustWhileCollapsedRestoresEverything) {
+  for (const bool native : {true, false}) {
+    SCOPED_TRACE(native ? "native" : "divider");
+    TuckletRig rig(worldFor(native), setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(1);
+    ASSERT_TRUE(controller.collapsed);
+    ASSERT_FALSE(controller.items.empty());
+
+    rig.desktop().setTrusted(false);
+    rig.advance(2);
+    EXPECT_FALSE(controller.trusted);
+    EXPECT_FALSE(controller.collapsed);
+    EXPECT_TRUE(controller.items.empty());
+    EXPECT_EQ(controller.message, trustRemovedText);
+    EXPECT_EQ(rig.shownExtras(), allExtras());
+    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+
+    rig.advance(10);  // no automatic fold without trust, and no rescan without it either
+    EXPECT_FALSE(controller.collapsed);
+    EXPECT_TRUE(controller.items.empty());
+    EXPECT_EQ(controller.message, trustRemovedText);
+    EXPECT_EQ(rig.shownExtras(), allExtras());
+  }
+}
+
+TEST(RestoreTest, RegainingTrustWithSetupCompleteCollapses) {
+  TuckletRig rig(visibilityWorld().build(), setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(1);
+  rig.desktop().setTrusted(false);
+  rig.advance(2);
+  ASSERT_FALSE(controller.collapsed);
+  ASSERT_EQ(controller.message, trustRemovedText);
+
+  rig.desktop().setTrusted(true);
+  rig.advance(2);
+  EXPECT_TRUE(controller.trusted);
+  EXPECT_TRUE(controller.collapsed);
+  EXPECT_EQ(controller.message, std::nullopt);
+  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
+}
+
+TEST(RestoreTest, SafetyCheckRestoresWhenTheSystemHidTucklet) {
+  sim::VisibilityFrameworkFaults faults;
+  faults.hidesCaller = true;
+  TuckletRig rig(withFaults(faults), setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(1);
+  ASSERT_TRUE(controller.collapsed);
+  EXPECT_FALSE(rig.ownItemShown("QuiverlyToggle"));
+
+  rig.advance(1);  // one second after the hide
+  EXPECT_FALSE(controller.collapsed);
+  EXPECT_EQ(controller.message, hiddenUnexpectedlyText);
+  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+  EXPECT_TRUE(rig.ownItemShown("QuiverlyToggle"));
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+}
+
+TEST(RestoreTest, SafetyCheckGivesItsVerdictToTheCaller) {
+  // Outside /Applications the system hides Tucklet's own items with everything else.
+  auto world = visibilityWorld().build();
+  world.self.path = "/Users/x/Downloads/Tucklet.app";
+  TuckletRig rig(world);
+  auto& controller = rig.launch();
+  rig.runLoop.drain();
+  std::vector<bool> hidden, verdict;
+  controller.activateNativeVisibility(
+      std::nullopt, [&](bool value) { hidden.push_back(value); },
+      [&](bool value) { verdict.push_back(value); });
+  rig.advance(0.9);
+  EXPECT_THAT(hidden, ElementsAre(true));
+  EXPECT_TRUE(verdict.empty());
+  EXPECT_TRUE(controller.collapsed);
+  rig.advance(0.2);
+  EXPECT_THAT(verdict, ElementsAre(false));
+  EXPECT_FALSE(controller.collapsed);
+  EXPECT_EQ(controller.message, hiddenUnexpectedlyText);
+  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+}
+
+TEST(RestoreTest, SafetyCheckTrustsAnOpenItemsMenu) {
+  sim::VisibilityFrameworkFaults faults;
+  faults.hidesCaller = true;
+  TuckletRig rig(withFaults(faults), setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(1);
+  ASSERT_TRUE(controller.collapsed);
+  controller.pickerIsShown = true;
+  rig.advance(1);
+  EXPECT_TRUE(controller.collapsed);
+  EXPECT_EQ(controller.message, std::nullopt);
+}
+
+TEST(RestoreTest, VisibilitySettingChangedWhileCollapsedHidesAgainOnceSettled) {
+  TuckletRig rig(visibilityWorld().build(), setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(1);
+  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(shown(rig.shownExtras(), batteryID));
+  const auto generation = controller.visibilityGeneration;
+
+  controller.preferences->setHideBattery(true);
+  rig.advance(0.1);
+  controller.preferences->setHideBattery(false);
+  rig.advance(0.1);
+  controller.preferences->setHideBattery(true);
+  rig.advance(0.149);
+  EXPECT_EQ(controller.visibilityGeneration, generation);
+  EXPECT_TRUE(shown(rig.shownExtras(), batteryID));
+  rig.advance(0.002);
+  EXPECT_EQ(controller.visibilityGeneration, generation + 1);
+  EXPECT_FALSE(shown(rig.shownExtras(), batteryID));
+  EXPECT_TRUE(controller.collapsed);
+  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
+  rig.advance(1.5);  // no second activation, and the safety check is content
+  EXPECT_EQ(controller.visibilityGeneration, generation + 1);
+  EXPECT_TRUE(controller.collapsed);
+}
+
+TEST(RestoreTest, RevealWhileAHideIsInFlightReleasesTheLateAssertion) {
+  sim::VisibilityFrameworkFaults faults;
+  faults.activationDelay = 0.5;
+  TuckletRig rig(withFaults(faults), setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(0.7);  // the start-up hide went out at 0.6
+  ASSERT_TRUE(controller.busy);
+  ASSERT_FALSE(controller.collapsed);
+
+  controller.showAll();
+  EXPECT_FALSE(controller.busy);
+  rig.advance(1);
+  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.visibilityToken);
+  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+}
+
+TEST(RestoreTest, QuittingWhileCollapsedLeavesEveryItemVisible) {
+  for (const bool native : {true, false}) {
+    SCOPED_TRACE(native ? "native" : "divider");
+    TuckletRig rig(worldFor(native), setUpDefaults());
+    ASSERT_EQ(rig.shownExtras(), allExtras());
+    rig.launch();
+    rig.advance(1);
+    ASSERT_TRUE(rig.controller().collapsed);
+    ASSERT_NE(rig.shownExtras(), allExtras());
+
+    rig.quit();
+    EXPECT_EQ(rig.ownStatusItemCount(), 0u);
+    EXPECT_EQ(rig.shownExtras(), allExtras());
+    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+    EXPECT_EQ(rig.runLoop.liveTimerCount(), 0u);
+    rig.advance(30);  // nothing left behind hides anything again
+    EXPECT_EQ(rig.shownExtras(), allExtras());
+  }
+}
+
+}  // namespace
+}  // namespace tucklet::testing
