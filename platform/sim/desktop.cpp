@@ -122,6 +122,15 @@ Rect SimDesktop::applicationMenusFrame() const {
   return state_->core->read([](const SimState& state) { return barGeometry(state).appMenus; });
 }
 
+std::vector<SimDesktop::MenuTitle> SimDesktop::applicationMenuTitles() const {
+  return state_->core->read([](const SimState& state) {
+    std::vector<MenuTitle> titles;
+    for (auto& title : tucklet::sim::applicationMenuTitles(state))
+      titles.push_back({title.title, title.frame});
+    return titles;
+  });
+}
+
 std::vector<OpenMenu> SimDesktop::openMenus() const {
   return state_->core->read([](const SimState& state) {
     std::vector<OpenMenu> menus;

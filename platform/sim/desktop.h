@@ -109,6 +109,12 @@ class SimDesktop {
   // Screen-coordinate rectangle of the application menus (Apple menu and the frontmost
   // application's menu titles) at the left of the bar.
   Rect applicationMenusFrame() const;
+  // Each title of the application menus (the Apple menu first) with its screen frame.
+  struct MenuTitle {
+    std::string title;
+    Rect frame;
+  };
+  std::vector<MenuTitle> applicationMenuTitles() const;
   std::vector<OpenMenu> openMenus() const;
   std::vector<std::string> openedURLs() const;
   std::vector<std::string> revealedFiles() const;

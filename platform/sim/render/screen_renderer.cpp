@@ -26,12 +26,6 @@ using platform::Rect;
 const QColor barText(29, 29, 31);
 const QColor menuBackground(246, 246, 246, 245);
 
-// Menu bar geometry shared with the desktop's model of the application menus.
-constexpr double appleMenuLeft = 8;
-constexpr double appleMenuWidth = 34;
-constexpr double titleCharacterWidth = 7;
-constexpr double titlePadding = 18;
-
 struct Canvas {
   QPainter& painter;
   double scale;
@@ -274,30 +268,23 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
     painter.fillRect(QRectF(bar.left(), bar.bottom() - scale_ * 0.5, bar.width(), scale_ * 0.5),
                      QColor(0, 0, 0, 40));
 
-    // Apple menu, then the frontmost application's name and menu titles.
-    QPainterPath apple;
-    const double ax = (appleMenuLeft + appleMenuWidth / 2) * scale_;
-    const double ay = bar.center().y();
-    apple.addEllipse(QPointF(ax, ay + 1.5 * scale_), 6 * scale_, 6.5 * scale_);
-    painter.fillPath(apple, barText);
-    painter.fillRect(QRectF(ax - 0.8 * scale_, ay - 8 * scale_, 1.6 * scale_, 3 * scale_), barText);
-    std::optional<WorldApplication> front;
-    if (const auto frontmost = desktop_.workspace().frontmostApplication())
-      for (const auto& app : world.applications)
-        if (app.pid == frontmost->pid) front = app;
-    double x = appleMenuLeft + appleMenuWidth;
-    if (front) {
-      std::vector<std::pair<std::string, bool>> titles;
-      titles.emplace_back(front->localizedName.value_or(""), true);
-      for (const auto& title : front->menus) titles.emplace_back(title, false);
-      for (const auto& [title, bold] : titles) {
-        const double width = titleCharacterWidth * static_cast<double>(title.size()) + titlePadding;
-        painter.setFont(barFont(scale_, bold));
-        painter.setPen(barText);
-        painter.drawText(QRectF(x * scale_, bar.top(), width * scale_, bar.height()),
-                         Qt::AlignCenter, QString::fromStdString(title));
-        x += width;
+    // The Apple menu, then the frontmost application's name (bold) and menu titles.
+    const auto titles = desktop_.applicationMenuTitles();
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+      const auto box = canvas.fromScreen(titles[i].frame);
+      if (i == 0) {
+        QPainterPath apple;
+        apple.addEllipse(QPointF(box.center().x(), box.center().y() + 1.5 * scale_), 6 * scale_,
+                         6.5 * scale_);
+        painter.fillPath(apple, barText);
+        painter.fillRect(QRectF(box.center().x() - 0.8 * scale_, box.center().y() - 8 * scale_,
+                                1.6 * scale_, 3 * scale_),
+                         barText);
+        continue;
       }
+      painter.setFont(barFont(scale_, i == 1));
+      painter.setPen(barText);
+      painter.drawText(box, Qt::AlignCenter, QString::fromStdString(titles[i].title));
     }
 
     // Status items that are on screen.
