@@ -26,7 +26,12 @@ void BarController::requestInventoryRefresh() {
   if (busy || activeItem || pickerIsShown) return;
   busy = true;
   const bool wasCollapsed = collapsed;
-  if (wasCollapsed) expandDivider();
+  if (wasCollapsed) {
+    // Expanded is expanded: should the collapse after the rescan be refused, the bar must not
+    // claim to be collapsed while every item shows.
+    expandDivider();
+    collapsed = false;
+  }
   // Give the bar time to lay the expanded divider out before the items are read.
   platform_.runLoop.asyncAfter(dividerRescanDelay, weakly([wasCollapsed](BarController& self) {
                                  self.synchronousInventoryRefresh();
