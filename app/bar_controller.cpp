@@ -118,9 +118,8 @@ void BarController::startupStep() {
     initialCollapse();
 
   if (auto verify = arguments_.value("--verify")) {
-    platform_.runLoop.asyncAfter(1.5, weakly([value = *verify](BarController& self) {
-      self.runVerification(value);
-    }));
+    platform_.runLoop.asyncAfter(
+        1.5, weakly([value = *verify](BarController& self) { self.runVerification(value); }));
   }
   if (arguments_.contains("--request-access")) requestAccess();
   if (auto smoke = arguments_.value("--smoke-test")) {
@@ -130,6 +129,7 @@ void BarController::startupStep() {
 }
 
 void BarController::applicationWillTerminate() {
+  terminated_ = true;
   stopFeatureRuntime();
   featureRuntime.reset();
   if (onboarding) closeOnboarding();

@@ -200,11 +200,12 @@ class BarController : public std::enable_shared_from_this<BarController> {
   bool runsFromApplicationsFolder() const;
   bool pointerInMenuBar() const;
 
-  // Runs `work` with the controller when it still exists.
+  // Runs `work` with the controller when it still exists and has not gone through termination.
   template <typename F>
   auto weakly(F work) {
     return [weak = weak_from_this(), work = std::move(work)](auto&&... args) mutable {
-      if (auto self = weak.lock()) work(*self, std::forward<decltype(args)>(args)...);
+      auto self = weak.lock();
+      if (self && !self->terminated_) work(*self, std::forward<decltype(args)>(args)...);
     };
   }
 
@@ -212,6 +213,9 @@ class BarController : public std::enable_shared_from_this<BarController> {
   Arguments arguments_;
   bool profileOnboarding_ = false;
   bool showOnboarding_ = false;
+  // Set by the termination path. The controller outlives it, but deferred steps (the start-up
+  // step, rescans) must not hide anything once the menu bar has been restored.
+  bool terminated_ = false;
   std::unique_ptr<platform::Debouncer> visibilityDebounce_;
   std::unique_ptr<platform::Debouncer> runningApplicationsDebounce_;
 };
