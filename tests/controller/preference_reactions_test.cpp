@@ -1,0 +1,138 @@
+// How the running controller follows changes of the user's settings: the status item's image and
+// count, the debounced re-hide after a visibility change, and the re-armed automatic fold.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "inventory/bar_item.h"
+#include "platform/sim/world_loader.h"
+#include "tests/support/tucklet_rig.h"
+
+namespace tucklet {
+namespace {
+
+using testing::TuckletRig;
+
+class PreferenceReactions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig.launch();
+    rig.advance(1);  // start-up step, scan and collapse
+    ASSERT_TRUE(controller().collapsed);
+    ASSERT_GE(controller().listedItems().size(), 3u);
+  }
+
+  BarController& controller() { return rig.controller(); }
+  Preferences& preferences() { return *controller().preferences; }
+  sim::OwnStatusItemInfo toggle() { return rig.desktop().ownStatusItems().at(0); }
+
+  // The first listed item that belongs to an ordinary application (not a system control).
+  BarItem listedApplicationItem() {
+    const auto& workspace = rig.services().workspace;
+    for (const auto& item : controller().listedItems())
+      if (!systemControl(item, workspace) && !ownerBundle(item, workspace).empty() &&
+          !item.identifier.empty())
+        return item;
+    ADD_FAILURE() << "no listed application item";
+    return {};
+  }
+
+  bool extraShown(const std::string& identifier) {
+    const auto shown = rig.shownExtras();
+    return std::find(shown.begin(), shown.end(), identifier) != shown.end();
+  }
+
+  TuckletRig rig{sim::defaultWorld(), testing::setUpDefaults()};
+};
+
+TEST_F(PreferenceReactions, StatusItemFollowsTheSymbolAndTheListingKeys) {
+  preferences().setSymbol("tray.full");
+  ASSERT_NE(toggle().image, nullptr);
+  EXPECT_EQ(toggle().image->name, "tray.full");
+  EXPECT_EQ(controller().displayedSymbol, "tray.full");
+  EXPECT_EQ(toggle().title, "");
+
+  const auto listed = controller().listedItems();
+  const auto countTitle = [](std::size_t count) { return " " + std::to_string(count); };
+  preferences().setShowCount(true);
+  EXPECT_EQ(toggle().title, countTitle(listed.size()));
+
+  preferences().setExcludedIDs({listed[0].id});
+  EXPECT_EQ(toggle().title, countTitle(listed.size() - 1));
+
+  auto features = preferences().features();
+  features.alwaysHiddenIDs = {listed[1].id};
+  preferences().setFeatures(features);
+  EXPECT_EQ(toggle().title, countTitle(listed.size() - 2));
+
+  // A visibility key takes the application's items off the list at once, before the debounced
+  // re-hide.
+  const auto before = controller().listedItems().size();
+  const auto kept = listedApplicationItem();
+  preferences().setVisibleBundles({ownerBundle(kept, rig.services().workspace)});
+  const auto after = controller().listedItems().size();
+  EXPECT_LT(after, before);
+  EXPECT_EQ(toggle().title, countTitle(after));
+
+  preferences().setShowCount(false);
+  EXPECT_EQ(toggle().title, "");
+}
+
+TEST_F(PreferenceReactions, VisibilityChangesAreFoldedIntoOneHideAfter150Milliseconds) {
+  const auto item = listedApplicationItem();
+  ASSERT_FALSE(item.identifier.empty());
+  ASSERT_FALSE(extraShown(item.identifier));
+  const auto generation = controller().visibilityGeneration;
+
+  preferences().setVisibleBundles({ownerBundle(item, rig.services().workspace)});
+  rig.advance(0.1);
+  preferences().setHideDateTime(true);  // restarts the debounce
+  rig.advance(0.14);
+  EXPECT_EQ(controller().visibilityGeneration, generation);
+  EXPECT_FALSE(extraShown(item.identifier));
+
+  rig.advance(0.02);
+  EXPECT_EQ(controller().visibilityGeneration, generation + 1);
+  EXPECT_TRUE(controller().collapsed);
+  EXPECT_TRUE(extraShown(item.identifier));
+  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
+
+  rig.advance(5);  // nothing more comes of the two changes
+  EXPECT_EQ(controller().visibilityGeneration, generation + 1);
+}
+
+TEST_F(PreferenceReactions, CollapseDelayChangeReArmsTheAutomaticFold) {
+  controller().showAll();
+  ASSERT_FALSE(controller().collapsed);
+  rig.advance(1);
+  preferences().setCollapseDelay(3);  // counted from the change, not from the reveal
+  rig.advance(2.9);
+  EXPECT_FALSE(controller().collapsed);
+  rig.advance(0.2);
+  EXPECT_TRUE(controller().collapsed);
+
+  // Shorter delays than 2 s are stretched to 2 s.
+  controller().showAll();
+  preferences().setCollapseDelay(0.5);
+  rig.advance(1.9);
+  EXPECT_FALSE(controller().collapsed);
+  rig.advance(0.2);
+  EXPECT_TRUE(controller().collapsed);
+}
+
+TEST_F(PreferenceReactions, AutoCollapseSwitchCancelsAndRestartsTheFold) {
+  controller().showAll();
+  preferences().setAutoCollapse(false);
+  rig.advance(20);
+  EXPECT_FALSE(controller().collapsed);
+
+  preferences().setAutoCollapse(true);  // the full 8 s from now
+  rig.advance(7.9);
+  EXPECT_FALSE(controller().collapsed);
+  rig.advance(0.2);
+  EXPECT_TRUE(controller().collapsed);
+}
+
+}  // namespace
+}  // namespace tucklet
