@@ -89,8 +89,9 @@ int main(int argc, char** argv) {
                          return true;
                        });
 
-  services.application.setTerminationHandler([&delegate] {
+  services.application.setTerminationHandler([&delegate, &harness] {
     delegate.applicationWillTerminate();
+    if (harness) harness->terminated();
     QCoreApplication::quit();
   });
   services.application.setActivationPolicy(initialActivationPolicy(services));

@@ -73,7 +73,8 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
     }
     harness->events_.push_back(event);
   }
-  if (harness->events_.empty()) return nullptr;
+  harness->onQuitStates_ = arguments.values("--sim-state-on-quit");
+  if (harness->events_.empty() && harness->onQuitStates_.empty()) return nullptr;
   return harness;
 }
 
@@ -85,14 +86,47 @@ void DesktopHarness::start(platform::RunLoop& runLoop, sim::SimDesktop& desktop,
     runLoop.asyncAfter(event.seconds, [this, event] { run(event); });
 }
 
+void DesktopHarness::writeState(const std::filesystem::path& path) const {
+  nlohmann::json json;
+  if (auto controller = controller_ ? controller_() : nullptr) {
+    json["collapsed"] = controller->collapsed;
+    json["trusted"] = controller->trusted;
+    json["nativeVisibility"] = controller->nativeVisibility;
+    json["message"] =
+        controller->message ? nlohmann::json(*controller->message) : nlohmann::json(nullptr);
+    json["items"] = controller->items.size();
+    json["listedItems"] = controller->listedItems().size();
+  }
+  json["visibilityAssertions"] = desktop_->visibilityAssertionCount();
+  json["ownStatusItems"] = desktop_->ownStatusItems().size();
+  auto shown = nlohmann::json::array();
+  for (const auto& slot : desktop_->menuBarLayout()) {
+    if (!slot.shown) continue;
+    if (slot.kind == sim::BarSlot::Kind::OwnStatusItem) {
+      shown.push_back("tucklet:" + slot.autosaveName);
+    } else if (auto extra = desktop_->extra(slot.extra)) {
+      shown.push_back(extra->identifier.value_or(extra->title.value_or("?")));
+    }
+  }
+  json["shownStatusItems"] = shown;
+  if (!writeJson(path, json))
+    std::fprintf(stderr, "tucklet: cannot write %s\n", path.string().c_str());
+}
+
+void DesktopHarness::terminated() {
+  if (!desktop_) return;
+  for (const auto& name : onQuitStates_)
+    writeState(std::filesystem::path(outputFolder_) / (name + ".json"));
+}
+
 void DesktopHarness::run(const Event& event) {
   const std::filesystem::path folder(outputFolder_);
   switch (event.kind) {
     case Event::Kind::MenuBar:
     case Event::Kind::Screen: {
       sim::ScreenRenderer renderer(*desktop_);
-      const auto image = event.kind == Event::Kind::MenuBar ? renderer.renderMenuBar()
-                                                            : renderer.renderScreen(0);
+      const auto image =
+          event.kind == Event::Kind::MenuBar ? renderer.renderMenuBar() : renderer.renderScreen(0);
       std::string error;
       if (!sim::writePng(image, (folder / (event.name + ".png")).string(), &error))
         std::fprintf(stderr, "tucklet: %s\n", error.c_str());
@@ -117,32 +151,9 @@ void DesktopHarness::run(const Event& event) {
         std::fprintf(stderr, "tucklet: cannot write %s.json\n", event.name.c_str());
       break;
     }
-    case Event::Kind::State: {
-      nlohmann::json json;
-      if (auto controller = controller_ ? controller_() : nullptr) {
-        json["collapsed"] = controller->collapsed;
-        json["trusted"] = controller->trusted;
-        json["nativeVisibility"] = controller->nativeVisibility;
-        json["message"] = controller->message ? nlohmann::json(*controller->message)
-                                              : nlohmann::json(nullptr);
-        json["items"] = controller->items.size();
-        json["listedItems"] = controller->listedItems().size();
-      }
-      json["visibilityAssertions"] = desktop_->visibilityAssertionCount();
-      auto shown = nlohmann::json::array();
-      for (const auto& slot : desktop_->menuBarLayout()) {
-        if (!slot.shown) continue;
-        if (slot.kind == sim::BarSlot::Kind::OwnStatusItem) {
-          shown.push_back("tucklet:" + slot.autosaveName);
-        } else if (auto extra = desktop_->extra(slot.extra)) {
-          shown.push_back(extra->identifier.value_or(extra->title.value_or("?")));
-        }
-      }
-      json["shownStatusItems"] = shown;
-      if (!writeJson(folder / (event.name + ".json"), json))
-        std::fprintf(stderr, "tucklet: cannot write %s.json\n", event.name.c_str());
+    case Event::Kind::State:
+      writeState(folder / (event.name + ".json"));
       break;
-    }
     case Event::Kind::Quit:
       desktop_->application().terminate();
       break;

@@ -1,6 +1,7 @@
 // Switches that let a harness (the demo, whole-program tests) watch a running Tucklet on the
 // simulated desktop: pictures of the menu bar or screen at given moments, the controller's
-// inventory as JSON, and a timed quit through the ordinary termination path.
+// inventory as JSON, a timed quit through the ordinary termination path, and the state that path
+// leaves behind.
 //
 //   --sim-out DIR                   folder for the files below (default "out")
 //   --sim-capture NAME@SECONDS      menu bar picture DIR/NAME.png (2x) at that time after start
@@ -8,8 +9,12 @@
 //   --sim-inventory NAME@SECONDS    the controller's items as DIR/NAME.json
 //   --sim-state NAME@SECONDS        controller and desktop state as DIR/NAME.json
 //   --sim-quit-after SECONDS        quit like the user would
+//   --sim-state-on-quit NAME        the state file DIR/NAME.json, written by the termination path
+//                                   once the controller has restored the menu bar (also after a
+//                                   termination signal)
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,6 +36,8 @@ class DesktopHarness {
   // Schedules everything on the run loop; `controller` is asked for when a file is written.
   void start(platform::RunLoop& runLoop, sim::SimDesktop& desktop,
              std::function<std::shared_ptr<BarController>()> controller);
+  // The termination path has run: writes the on-quit state files.
+  void terminated();
 
  private:
   struct Event {
@@ -40,9 +47,11 @@ class DesktopHarness {
     double seconds;
   };
   void run(const Event& event);
+  void writeState(const std::filesystem::path& path) const;
 
   std::string outputFolder_ = "out";
   std::vector<Event> events_;
+  std::vector<std::string> onQuitStates_;
   sim::SimDesktop* desktop_ = nullptr;
   std::function<std::shared_ptr<BarController>()> controller_;
 };
