@@ -101,8 +101,7 @@ int main(int argc, char** argv) {
       [&services](int) { services.application.terminate(); }, signalError);
   if (!signals) std::fprintf(stderr, "tucklet: %s\n", signalError.c_str());
 
-  if (harness)
-    harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
+  if (harness) harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
 
   runLoop->async([&delegate] {
     delegate.applicationWillFinishLaunching();
