@@ -36,6 +36,24 @@ sim::World withFaults(sim::VisibilityFrameworkFaults faults) {
       .build();
 }
 
+// Invalidation that throws is logged: the log shows every attempt to end an assertion, which
+// freeing the object alone would not.
+sim::VisibilityFrameworkFaults delayedAndLoggingInvalidation() {
+  sim::VisibilityFrameworkFaults faults;
+  faults.activationDelay = 0.5;
+  faults.throwAt = "invalidation";
+  faults.throwReason = "Invalidated.";
+  return faults;
+}
+
+std::size_t invalidations(const std::string& log) {
+  std::size_t count = 0;
+  for (auto at = log.find("tucklet: Invalidated.\n"); at != std::string::npos;
+       at = log.find("tucklet: Invalidated.\n", at + 1))
+    ++count;
+  return count;
+}
+
 // Records every call of a completion.
 struct Calls {
   std::vector<bool> values;
@@ -45,10 +63,8 @@ struct Calls {
 };
 
 TEST(NativeControllerTest, OfTwoQuickActivationsOnlyTheSecondStays) {
-  sim::VisibilityFrameworkFaults faults;
-  faults.activationDelay = 0.5;
   // Not set up: nothing hides by itself, and the onboarding's reveal scans the bar.
-  TuckletRig rig(withFaults(faults));
+  TuckletRig rig(withFaults(delayedAndLoggingInvalidation()));
   auto& controller = rig.launch();
   rig.advance(0.3);
   const auto notes = itemWithIdentifier(controller, notesID);
@@ -64,7 +80,9 @@ TEST(NativeControllerTest, OfTwoQuickActivationsOnlyTheSecondStays) {
   EXPECT_TRUE(first.values.empty());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 
+  ::testing::internal::CaptureStderr();
   rig.advance(0.1);
+  EXPECT_EQ(invalidations(::testing::internal::GetCapturedStderr()), 1u);
   EXPECT_THAT(first.values, ElementsAre(false));
   EXPECT_THAT(firstVerdict.values, ElementsAre(false));
   EXPECT_THAT(second.values, ElementsAre(true));
@@ -84,15 +102,15 @@ TEST(NativeControllerTest, OfTwoQuickActivationsOnlyTheSecondStays) {
 }
 
 TEST(NativeControllerTest, ResultForAControllerThatIsGoneIsReleased) {
-  sim::VisibilityFrameworkFaults faults;
-  faults.activationDelay = 0.5;
-  TuckletRig rig(withFaults(faults));
+  TuckletRig rig(withFaults(delayedAndLoggingInvalidation()));
   rig.launch();
   rig.runLoop.drain();
   Calls completion;
   rig.controller().activateNativeVisibility(std::nullopt, completion.callback(), nullptr);
   rig.delegate->controller.reset();
+  ::testing::internal::CaptureStderr();
   rig.advance(1);
+  EXPECT_EQ(invalidations(::testing::internal::GetCapturedStderr()), 1u);
   EXPECT_TRUE(completion.values.empty());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
   EXPECT_EQ(rig.shownExtras(), allExtras());
