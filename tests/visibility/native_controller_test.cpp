@@ -165,8 +165,9 @@ TEST(NativeControllerTest, BundleWithoutIdentifierFallsBackToTheBuiltInOne) {
 }
 
 TEST(NativeControllerTest, RevealingASystemItemAllowsItsControlButNotItsOwner) {
-  TuckletRig rig(visibilityWorld().build(),
-                 setUpWith({{"hideBattery", true}, {"hideDateTime", true}}));
+  auto faults = delayedAndLoggingInvalidation();
+  faults.activationDelay = 0;
+  TuckletRig rig(withFaults(faults), setUpWith({{"hideBattery", true}, {"hideDateTime", true}}));
   auto& controller = rig.launch();
   rig.advance(1);
   ASSERT_TRUE(controller.collapsed);
@@ -178,9 +179,12 @@ TEST(NativeControllerTest, RevealingASystemItemAllowsItsControlButNotItsOwner) {
 
   Calls completion;
   controller.activateNativeVisibility(wifi, completion.callback(), nullptr);
+  ::testing::internal::CaptureStderr();
   rig.runLoop.drain();
   EXPECT_THAT(completion.values, ElementsAre(true));
-  // Wi-Fi alone: the control centre's other items stay hidden, and the earlier assertion is gone.
+  // Wi-Fi alone: the control centre's other items stay hidden, and the earlier assertion was
+  // ended once the new one held.
+  EXPECT_EQ(invalidations(::testing::internal::GetCapturedStderr()), 1u);
   EXPECT_EQ(rig.shownExtras(), std::vector<std::string>{wifiID});
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
 }
