@@ -213,6 +213,8 @@ class BarController : public std::enable_shared_from_this<BarController> {
   Arguments arguments_;
   bool profileOnboarding_ = false;
   bool showOnboarding_ = false;
+  // A hide the trust check asked for once the rescan it started has been applied.
+  bool collapseAfterRefresh_ = false;
   // Set by the termination path. The controller outlives it, but deferred steps (the start-up
   // step, rescans) must not hide anything once the menu bar has been restored.
   bool terminated_ = false;

@@ -1,5 +1,6 @@
 // When the controller rescans the menu bar and how a scan's result replaces its inventory.
 #include <algorithm>
+#include <utility>
 
 #include "app/bar_controller.h"
 #include "inventory/scanner.h"
@@ -20,7 +21,10 @@ void BarController::requestInventoryRefresh() {
   if (nativeVisibility) {
     if (!trusted || busy || activeItem || inventoryRefreshPending) return;
     inventoryRefreshPending = true;
-    refreshInventory(weakly([](BarController& self, bool) { self.inventoryRefreshPending = false; }));
+    refreshInventory(weakly([](BarController& self, bool applied) {
+      self.inventoryRefreshPending = false;
+      if (std::exchange(self.collapseAfterRefresh_, false) && applied) self.collapse();
+    }));
     return;
   }
   if (busy || activeItem || pickerIsShown) return;
@@ -36,7 +40,9 @@ void BarController::requestInventoryRefresh() {
   platform_.runLoop.asyncAfter(dividerRescanDelay, weakly([wasCollapsed](BarController& self) {
                                  self.synchronousInventoryRefresh();
                                  self.busy = false;
-                                 if (wasCollapsed) self.collapse();
+                                 const bool requested =
+                                     std::exchange(self.collapseAfterRefresh_, false);
+                                 if (wasCollapsed || requested) self.collapse();
                                }));
 }
 
@@ -53,21 +59,20 @@ void BarController::refreshInventory(std::function<void(bool)> completion) {
     auto& ax = platform_.accessibility;
     auto& workspace = platform_.workspace;
     auto& runLoop = platform_.runLoop;
-    runLoop.background(
-        platform::QualityOfService::Utility,
-        [weak = weak_from_this(), &ax, &workspace, &runLoop, generation,
-         finish = std::move(finish)]() mutable {
-          auto scanned = scanMenuBarItems(ax, workspace);
-          runLoop.async([weak, generation, scanned = std::move(scanned),
-                         finish = std::move(finish)]() mutable {
-            auto self = weak.lock();
-            if (!self) return;
-            const bool current = self->trusted && !self->busy && !self->activeItem &&
-                                 self->visibilityGeneration == generation;
-            if (current) self->applyScan(std::move(scanned));
-            finish(current);
-          });
-        });
+    runLoop.background(platform::QualityOfService::Utility,
+                       [weak = weak_from_this(), &ax, &workspace, &runLoop, generation,
+                        finish = std::move(finish)]() mutable {
+                         auto scanned = scanMenuBarItems(ax, workspace);
+                         runLoop.async([weak, generation, scanned = std::move(scanned),
+                                        finish = std::move(finish)]() mutable {
+                           auto self = weak.lock();
+                           if (!self) return;
+                           const bool current = self->trusted && !self->busy && !self->activeItem &&
+                                                self->visibilityGeneration == generation;
+                           if (current) self->applyScan(std::move(scanned));
+                           finish(current);
+                         });
+                       });
     return;
   }
   // Items on the hidden side lie off-screen while the divider is collapsed: nothing to read.
@@ -109,7 +114,8 @@ void BarController::applyScan(std::vector<BarItem> scanned) {
       for (std::size_t i = 0; i < scanned.size(); ++i)
         if (!consumed[i]) fresh.push_back(std::move(scanned[i]));
       sortLeftToRight(fresh);
-      for (auto& item : fresh) merged.push_back(std::move(item));
+      for (auto& item : fresh)
+        merged.push_back(std::move(item));
       items = std::move(merged);
     }
   } else {

@@ -20,11 +20,13 @@ constexpr const char* moveToApplicationsText =
     "runs elsewhere.";
 constexpr const char* noCompatibleAPIText =
     "This macOS version has no compatible visibility API. Icons remain visible.";
-constexpr const char* dragDividerText = "⌘-drag the │ divider immediately to the LEFT of the "
-                                        "tucklet icon.";
+constexpr const char* dragDividerText =
+    "⌘-drag the │ divider immediately to the LEFT of the "
+    "tucklet icon.";
 constexpr const char* protectedHiddenText =
     "Battery or the clock is in the hidden section. ⌘-drag it to the right of tucklet.";
-constexpr const char* trustRemovedText = "Accessibility access was removed. Icons have been restored.";
+constexpr const char* trustRemovedText =
+    "Accessibility access was removed. Icons have been restored.";
 constexpr const char* hiddenUnexpectedlyText =
     "macOS hid tucklet unexpectedly. All icons have been restored for safety.";
 constexpr const char* setupFailedText = "Couldn't tidy the menu bar. Try again.";
@@ -83,6 +85,7 @@ bool BarController::collapse() {
 
 void BarController::fullReveal() {
   setupInProgress = false;
+  collapseAfterRefresh_ = false;
   ++visibilityGeneration;
   releaseVisibilityToken();
   busy = false;
@@ -94,9 +97,8 @@ void BarController::showAll() {
   cancelMenuTracking();
   endOpening();
   fullReveal();
-  platform_.runLoop.asyncAfter(rescanAfterShowAll, weakly([](BarController& self) {
-                                 self.synchronousInventoryRefresh();
-                               }));
+  platform_.runLoop.asyncAfter(
+      rescanAfterShowAll, weakly([](BarController& self) { self.synchronousInventoryRefresh(); }));
   scheduleAutoCollapse();
 }
 
@@ -122,9 +124,9 @@ void BarController::scheduleAutoCollapse() {
       setupInProgress || collapsed || activeItem)
     return;
   const double delay = std::max(preferences->collapseDelay(), minimumCollapseDelay);
-  collapseTimer =
-      platform_.runLoop.scheduleTimer(delay, false, platform::TimerMode::Default,
-                                      weakly([](BarController& self) { self.autoCollapseCheck(); }));
+  collapseTimer = platform_.runLoop.scheduleTimer(
+      delay, false, platform::TimerMode::Default,
+      weakly([](BarController& self) { self.autoCollapseCheck(); }));
 }
 
 bool BarController::pointerInMenuBar() const {
@@ -165,7 +167,15 @@ void BarController::trustCheck() {
   if (onboarding) onboarding->trustChanged(trusted);
   if (trusted && !handingOff) {
     if (onboardingWindowVisible()) return;
-    if (preferences->setupComplete()) collapse();
+    if (!preferences->setupComplete()) return;
+    // The rescan asked for above is still running: hiding now would make its result stale (native)
+    // or be refused while it holds the bar (divider), leaving the menu empty or the bar expanded.
+    // Hide once it has been applied instead.
+    const bool rescanning = nativeVisibility ? inventoryRefreshPending : busy;
+    if (rescanning)
+      collapseAfterRefresh_ = true;
+    else
+      collapse();
   }
 }
 

@@ -61,21 +61,28 @@ TEST(RestoreTest, LosingTrustWhileCollapsedRestoresEverything) {
   }
 }
 
-TEST(RestoreTest, RegainingTrustWithSetupCompleteCollapses) {
-  TuckletRig rig(visibilityWorld().build(), setUpDefaults());
-  auto& controller = rig.launch();
-  rig.advance(1);
-  rig.desktop().setTrusted(false);
-  rig.advance(2);
-  ASSERT_FALSE(controller.collapsed);
-  ASSERT_EQ(controller.message, trustRemovedText);
+TEST(RestoreTest, RegainingTrustWithSetupCompleteCollapsesWithAFreshInventory) {
+  for (const bool native : {true, false}) {
+    SCOPED_TRACE(native ? "native" : "divider");
+    TuckletRig rig(worldFor(native), setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(1);
+    const auto inventory = controller.items.size();
+    ASSERT_GT(inventory, 0u);
+    rig.desktop().setTrusted(false);
+    rig.advance(2);
+    ASSERT_FALSE(controller.collapsed);
+    ASSERT_EQ(controller.message, trustRemovedText);
 
-  rig.desktop().setTrusted(true);
-  rig.advance(2);
-  EXPECT_TRUE(controller.trusted);
-  EXPECT_TRUE(controller.collapsed);
-  EXPECT_EQ(controller.message, std::nullopt);
-  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
+    rig.desktop().setTrusted(true);
+    rig.advance(2);
+    EXPECT_TRUE(controller.trusted);
+    EXPECT_TRUE(controller.collapsed);
+    EXPECT_EQ(controller.message, std::nullopt);
+    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), native ? 1u : 0u);
+    // The hide waited for the rescan, so the menu knows the hidden items again.
+    EXPECT_EQ(controller.items.size(), inventory);
+  }
 }
 
 TEST(RestoreTest, SafetyCheckRestoresWhenTheSystemHidTucklet) {
