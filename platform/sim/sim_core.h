@@ -40,12 +40,14 @@ class SimCore : public std::enable_shared_from_this<SimCore> {
     if constexpr (std::is_void_v<std::invoke_result_t<F, SimState&, Outbox&>>) {
       {
         std::lock_guard lock(mutex_);
+        Changing changing(state_);
         f(state_, out);
       }
       commit(out);
     } else {
       auto result = [&] {
         std::lock_guard lock(mutex_);
+        Changing changing(state_);
         return f(state_, out);
       }();
       commit(out);
@@ -70,6 +72,16 @@ class SimCore : public std::enable_shared_from_this<SimCore> {
   void deliverHotKey(std::uint32_t signature, std::uint32_t id);
 
  private:
+  // Marks the state as being changed for the length of a change.
+  struct Changing {
+    SimState& state;
+    explicit Changing(SimState& s) : state(s) { state.changing = true; }
+    ~Changing() {
+      state.changing = false;
+      ++state.version;
+    }
+  };
+
   mutable std::mutex mutex_;
   SimState state_;
 };

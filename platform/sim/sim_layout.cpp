@@ -132,6 +132,16 @@ double ownItemWidth(const OwnItemEntry& item) {
 }
 
 std::vector<BarSlot> layOutMenuBar(const SimState& state) {
+  if (!state.changing && state.layoutVersion == state.version) return state.layoutCache;
+  auto slots = computeLayout(state);
+  if (!state.changing) {
+    state.layoutCache = slots;
+    state.layoutVersion = state.version;
+  }
+  return slots;
+}
+
+std::vector<BarSlot> computeLayout(const SimState& state) {
   struct Candidate {
     double position;
     std::uint64_t sequence;

@@ -192,6 +192,13 @@ struct SimState {
   std::shared_ptr<std::function<void()>> terminationHandler;
   platform::MenuModel mainMenu;
 
+  // The bar's layout is derived from the state; reads reuse it until the next change. `version`
+  // moves on with every change, and nothing is reused while a change is being made.
+  std::uint64_t version = 0;
+  bool changing = false;
+  mutable std::uint64_t layoutVersion = ~std::uint64_t{0};
+  mutable std::vector<BarSlot> layoutCache;
+
   // Accessibility cost model.
   SimDesktop::LatencyMode latencyMode = SimDesktop::LatencyMode::Sleep;
   double defaultTimeout = kDefaultMessagingTimeout;
