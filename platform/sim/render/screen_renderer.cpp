@@ -343,10 +343,10 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
       // The housing fills the bar's height, square at the top and rounded below.
       const auto r = canvas.fromScreen({screen.frame.midX() - w / 2,
                                         screen.frame.maxY() - barHeight, w, barHeight});
-      QPainterPath notch;
-      notch.addRoundedRect(r, 8 * scale_, 8 * scale_);
-      notch.addRect(QRectF(r.left(), r.top(), r.width(), r.height() / 2));
-      painter.fillPath(notch.simplified(), Qt::black);
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(Qt::black);
+      painter.drawRoundedRect(r, 8 * scale_, 8 * scale_);
+      painter.fillRect(QRectF(r.left(), r.top(), r.width(), r.height() / 2), Qt::black);
     }
   }
 
