@@ -109,7 +109,8 @@ class BarController : public std::enable_shared_from_this<BarController> {
   std::string bundleIdentifier() const;
 
   // ---- Inventory ----
-  void requestInventoryRefresh();
+  // Starts a refresh when one may start now; false when it was dropped.
+  bool requestInventoryRefresh();
   // Scans and applies the result; `completion` runs on the main thread in every path and learns
   // whether a result was applied (false when untrusted or when a native result was stale).
   void refreshInventory(std::function<void(bool applied)> completion);

@@ -110,6 +110,9 @@ int main(int argc, char** argv) {
   const int status = QApplication::exec();
 
   signals.reset();
+  // A scan or press still running in the background reads the desktop: let it finish before the
+  // desktop and the controller go away.
+  runLoop->waitForBackgroundWork();
   delegate.controller.reset();
   sim::detachVisibilityHost(desktop);
   return status;

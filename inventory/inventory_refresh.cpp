@@ -17,18 +17,19 @@ constexpr const char* protectedRightOfDividerText =
 
 }  // namespace
 
-void BarController::requestInventoryRefresh() {
+bool BarController::requestInventoryRefresh() {
   if (nativeVisibility) {
-    if (!trusted || busy || activeItem || inventoryRefreshPending) return;
+    if (!trusted || busy || activeItem || inventoryRefreshPending) return false;
     inventoryRefreshPending = true;
     refreshInventory(weakly([](BarController& self, bool applied) {
       self.inventoryRefreshPending = false;
       if (std::exchange(self.collapseAfterRefresh_, false) && applied) self.collapse();
     }));
-    return;
+    return true;
   }
-  if (busy || activeItem || pickerIsShown) return;
+  if (busy || activeItem || pickerIsShown) return false;
   busy = true;
+  const auto generation = visibilityGeneration;
   const bool wasCollapsed = collapsed;
   if (wasCollapsed) {
     // Expanded is expanded: should the collapse after the rescan be refused, the bar must not
@@ -36,14 +37,18 @@ void BarController::requestInventoryRefresh() {
     expandDivider();
     collapsed = false;
   }
-  // Give the bar time to lay the expanded divider out before the items are read.
-  platform_.runLoop.asyncAfter(dividerRescanDelay, weakly([wasCollapsed](BarController& self) {
-                                 self.synchronousInventoryRefresh();
-                                 self.busy = false;
-                                 const bool requested =
-                                     std::exchange(self.collapseAfterRefresh_, false);
-                                 if (wasCollapsed || requested) self.collapse();
-                               }));
+  // Give the bar time to lay the expanded divider out before the items are read. A reveal or an
+  // opening in the meantime owns the bar (and `busy`) from then on: the rescan must not fold the
+  // items away again under it.
+  platform_.runLoop.asyncAfter(
+      dividerRescanDelay, weakly([wasCollapsed, generation](BarController& self) {
+        if (self.visibilityGeneration != generation) return;
+        self.synchronousInventoryRefresh();
+        self.busy = false;
+        const bool requested = std::exchange(self.collapseAfterRefresh_, false);
+        if (wasCollapsed || requested) self.collapse();
+      }));
+  return true;
 }
 
 void BarController::refreshInventory(std::function<void(bool)> completion) {
@@ -66,7 +71,7 @@ void BarController::refreshInventory(std::function<void(bool)> completion) {
                          runLoop.async([weak, generation, scanned = std::move(scanned),
                                         finish = std::move(finish)]() mutable {
                            auto self = weak.lock();
-                           if (!self) return;
+                           if (!self || self->terminated_) return;
                            const bool current = self->trusted && !self->busy && !self->activeItem &&
                                                 self->visibilityGeneration == generation;
                            if (current) self->applyScan(std::move(scanned));

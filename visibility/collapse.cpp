@@ -143,7 +143,10 @@ bool BarController::pointerInMenuBar() const {
 }
 
 void BarController::autoCollapseCheck() {
-  if (pickerIsShown || accessPopoverShown() || pointerInMenuBar() || settingsWindowVisible()) {
+  // A rescan or press in flight (`busy`) would make the collapse refuse silently and the fold would
+  // never come: wait another delay, as for the other reasons to postpone.
+  if (pickerIsShown || accessPopoverShown() || pointerInMenuBar() || settingsWindowVisible() ||
+      busy) {
     scheduleAutoCollapse();
     return;
   }
@@ -156,9 +159,10 @@ void BarController::trustCheck() {
   if (answer == trusted) return;
   trusted = answer;
   const bool handingOff = onboardingHandingOff();
+  bool rescanStarted = false;
   if (trusted) {
     message.reset();
-    if (!handingOff) requestInventoryRefresh();
+    if (!handingOff) rescanStarted = requestInventoryRefresh();
   } else {
     showAll();
     items.clear();
@@ -168,11 +172,11 @@ void BarController::trustCheck() {
   if (trusted && !handingOff) {
     if (onboardingWindowVisible()) return;
     if (!preferences->setupComplete()) return;
-    // The rescan asked for above is still running: hiding now would make its result stale (native)
+    // The rescan started above is still running: hiding now would make its result stale (native)
     // or be refused while it holds the bar (divider), leaving the menu empty or the bar expanded.
     // Hide once it has been applied instead.
     const bool rescanning = nativeVisibility ? inventoryRefreshPending : busy;
-    if (rescanning)
+    if (rescanStarted && rescanning)
       collapseAfterRefresh_ = true;
     else
       collapse();

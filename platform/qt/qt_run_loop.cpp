@@ -103,6 +103,11 @@ QtRunLoop::QtRunLoop(QThread* mainThread)
   }
 }
 
+void QtRunLoop::waitForBackgroundWork() {
+  for (auto& pool : pools_)
+    if (pool) pool->waitForDone();
+}
+
 QtRunLoop::~QtRunLoop() {
   // Background work may still hand results to the main queue, so the context outlives it.
   for (auto& pool : pools_)

@@ -47,6 +47,10 @@ class QtRunLoop final : public RunLoop {
   void endTracking() override;
   bool isTracking() const override;
 
+  // Blocks until the background work submitted so far has finished. Work it hands to the main
+  // queue stays queued.
+  void waitForBackgroundWork();
+
   // The nice value of the threads that run background work of this quality of service. Only
   // lower priorities than the main thread's are used, which needs no privileges.
   static int threadNiceValue(QualityOfService qos);

@@ -195,3 +195,39 @@ TEST(CollapseTest, DividerRefusesWhileBatteryOrClockIsOnTheHiddenSide) {
 
 }  // namespace
 }  // namespace tucklet::testing
+
+namespace tucklet::testing {
+namespace {
+
+TEST(CollapseTest, AFoldDueDuringARescanWaitsInsteadOfGettingLost) {
+  TuckletRig rig(dividerWorld().build(), setUpWith({{"collapseDelay", 3.0}}));
+  auto& controller = rig.launch();
+  rig.advance(1);
+  ASSERT_TRUE(controller.collapsed);
+  controller.showAll();
+  rig.advance(2.9);
+  rig.desktop().simulateWake();  // a rescan holds the bar while the fold comes due
+  rig.advance(0.2);
+  ASSERT_TRUE(controller.busy);
+  EXPECT_FALSE(controller.collapsed);
+  rig.advance(3.5);  // one more delay after the rescan
+  EXPECT_TRUE(controller.collapsed);
+}
+
+TEST(CollapseTest, ARevealDuringADividerRescanIsNotUndoneByIt) {
+  TuckletRig rig(dividerWorld().build(), setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(1);
+  ASSERT_TRUE(controller.collapsed);
+  rig.desktop().simulateWake();  // expands the divider for a rescan that folds it again
+  rig.runLoop.drain();
+  ASSERT_TRUE(controller.busy);
+  controller.showAll();  // the user reveals before the rescan is taken
+  rig.advance(0.5);
+  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.busy);
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+}
+
+}  // namespace
+}  // namespace tucklet::testing
