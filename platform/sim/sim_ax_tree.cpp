@@ -44,10 +44,11 @@ AXError setElement(const ElementPath& path, AXValue& value) {
 }
 
 AXError setElements(const std::vector<ElementPath>& paths, AXValue& value) {
-  platform::AXArray array;
+  // Built in place: GCC 12 misreads a temporary element value as uninitialised.
+  auto& array = value.value.emplace<platform::AXArray>();
+  array.reserve(paths.size());
   for (const auto& path : paths)
-    array.push_back(AXValue{makeElement(path)});
-  value.value = std::move(array);
+    array.emplace_back().value = makeElement(path);
   return AXError::Success;
 }
 
