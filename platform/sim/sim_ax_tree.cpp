@@ -1,6 +1,7 @@
 #include "platform/sim/sim_ax_tree.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/sim/sim_element.h"
 #include "platform/sim/sim_layout.h"
@@ -55,6 +56,18 @@ AXError setElements(const std::vector<ElementPath>& paths, AXValue& value) {
 AXError setBool(bool flag, AXValue& value) {
   value.value = flag;
   return AXError::Success;
+}
+
+// What every menu bar item answers about its menu: selected while it is open, and the open menu
+// as its only child. Nothing for any other attribute.
+std::optional<AXError> readMenuState(const SimState& state, bool menuOpen,
+                                     const std::string& attribute, AXValue& value) {
+  if (attribute == "AXSelected") return setBool(menuOpen, value);
+  if (attribute == "AXEnabled") return setBool(true, value);
+  if (attribute != "AXChildren") return std::nullopt;
+  std::vector<ElementPath> children;
+  if (menuOpen) children.push_back(menuPath(state, *state.menu));
+  return setElements(children, value);
 }
 
 // AXPosition, AXSize and AXFrame of a window-list rectangle, each when readable.
@@ -206,13 +219,7 @@ AXError readExtraChild(const SimState& state, const ExtraEntry& entry, bool cont
   if (attribute == "AXTitle") return setOptionalText(extra.title, value);
   if (attribute == "AXDescription") return setOptionalText(extra.description, value);
   if (attribute == "AXHelp") return setOptionalText(extra.help, value);
-  if (attribute == "AXSelected") return setBool(menuOpen, value);
-  if (attribute == "AXEnabled") return setBool(true, value);
-  if (attribute == "AXChildren") {
-    std::vector<ElementPath> children;
-    if (menuOpen) children.push_back(menuPath(state, *state.menu));
-    return setElements(children, value);
-  }
+  if (auto answer = readMenuState(state, menuOpen, attribute, value)) return *answer;
   if (attribute == "AXParent")
     return setElement(
         grandchild ? extraChildPath(state, entry.id) : extrasBarPath(state, entry.pid), value);
@@ -232,13 +239,7 @@ AXError readOwnItem(const SimState& state, const OwnItemEntry& item, const std::
   if (attribute == "AXTitle") return setNonEmptyText(item.title, value);
   if (attribute == "AXDescription") return setNonEmptyText(item.accessibilityLabel, value);
   if (attribute == "AXHelp") return setNonEmptyText(item.toolTip, value);
-  if (attribute == "AXSelected") return setBool(menuOpen, value);
-  if (attribute == "AXEnabled") return setBool(true, value);
-  if (attribute == "AXChildren") {
-    std::vector<ElementPath> children;
-    if (menuOpen) children.push_back(menuPath(state, *state.menu));
-    return setElements(children, value);
-  }
+  if (auto answer = readMenuState(state, menuOpen, attribute, value)) return *answer;
   if (attribute == "AXParent") return setElement(extrasBarPath(state, state.selfPid()), value);
   return AXError::AttributeUnsupported;
 }
