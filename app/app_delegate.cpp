@@ -55,8 +55,7 @@ AppDelegate::AppDelegate(platform::Platform& platform, Arguments arguments,
 void AppDelegate::applicationWillFinishLaunching() { platform_.menus.setMainMenu(makeMainMenu()); }
 
 void AppDelegate::applicationDidFinishLaunching() {
-  const auto bundle =
-      platform_.workspace.mainBundle().identifier.value_or(fallbackBundleIdentifier);
+  const auto bundle = ownBundleIdentifier(platform_.workspace);
   const auto self = platform_.workspace.currentProcessId();
   for (const auto& app : platform_.workspace.runningApplications()) {
     if (app.bundleIdentifier == bundle && app.pid != self) {
@@ -68,16 +67,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     platform_.application.terminate();
     return;
   }
-  controller = BarController::create(platform_, arguments_, profileOnboarding);
+  controller = std::make_shared<BarController>(platform_, arguments_, profileOnboarding);
 }
 
 void AppDelegate::applicationWillTerminate() {
   if (controller) controller->applicationWillTerminate();
 }
 
-bool AppDelegate::applicationShouldHandleReopen(bool) {
-  if (controller) controller->openSettingsWindow();
-  return true;
-}
+bool AppDelegate::applicationShouldHandleReopen(bool) { return true; }
 
 }  // namespace tucklet

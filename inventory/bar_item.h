@@ -67,7 +67,8 @@ void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& 
 // then the trimmed identifier or "index-" + the item's position among its owner's items.
 std::string baseItemID(const std::optional<std::string>& ownerBundleIdentifier, pid_t pid,
                        std::string_view trimmedIdentifier, std::size_t position);
-// Makes identities unique in discovery order: repeats get ":1", ":2", ...
+// Makes identities unique in discovery order: repeats get ":1", ":2", ..., counting on past any
+// identity another item of the scan has.
 void makeIdentitiesUnique(std::vector<BarItem>& items);
 
 }  // namespace tucklet

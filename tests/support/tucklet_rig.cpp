@@ -56,4 +56,12 @@ std::size_t TuckletRig::ownStatusItemCount() const { return desktop_->ownStatusI
 
 platform::PlistDict setUpDefaults() { return {{"setupComplete", true}}; }
 
+bool onboardingShown(BarController& controller) {
+  return controller.onboarding() && controller.onboarding()->windowVisible();
+}
+
+bool onboardingHandingOff(BarController& controller) {
+  return controller.onboarding() && controller.onboarding()->handingOff;
+}
+
 }  // namespace tucklet::testing

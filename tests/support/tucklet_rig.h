@@ -53,4 +53,8 @@ class TuckletRig {
 // most controller tests.
 platform::PlistDict setUpDefaults();
 
+// The onboarding window is on screen; onboarding has sent the user to System Settings.
+bool onboardingShown(BarController& controller);
+bool onboardingHandingOff(BarController& controller);
+
 }  // namespace tucklet::testing

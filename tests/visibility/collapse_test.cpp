@@ -43,14 +43,14 @@ TEST(CollapseTest, AutoCollapseWaitsTheDelayButNeverLessThanTwoSeconds) {
     TuckletRig rig(visibilityWorld().build(), setUpWith({{"collapseDelay", delay}}));
     auto& controller = rig.launch();
     rig.advance(1);
-    ASSERT_TRUE(controller.collapsed);
+    ASSERT_TRUE(controller.engine().collapsed());
     controller.showAll();
-    EXPECT_FALSE(controller.collapsed);
+    EXPECT_FALSE(controller.engine().collapsed());
     rig.advance(waits - 0.05);
-    EXPECT_FALSE(controller.collapsed);
+    EXPECT_FALSE(controller.engine().collapsed());
     EXPECT_EQ(rig.shownExtras(), allExtras());
     rig.advance(0.1);
-    EXPECT_TRUE(controller.collapsed);
+    EXPECT_TRUE(controller.engine().collapsed());
   }
 }
 
@@ -58,17 +58,17 @@ TEST(CollapseTest, PointerInTheMenuBarPostponesAFullDelay) {
   TuckletRig rig(visibilityWorld().build(), setUpWith({{"collapseDelay", 2.0}}));
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   // The strip is the top 24 points of the 982-point screen: 958 is its lower edge.
   rig.desktop().setPointer({700, 958});
   controller.showAll();
   rig.advance(2.1);
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
   rig.desktop().setPointer({700, 957});  // just below the strip
   rig.advance(1.8);
-  EXPECT_FALSE(controller.collapsed) << "the postponed timer waits a whole delay again";
+  EXPECT_FALSE(controller.engine().collapsed()) << "the postponed timer waits a whole delay again";
   rig.advance(0.2);
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().collapsed());
 }
 
 TEST(CollapseTest, NativeHidingNeedsTuckletInAnApplicationsFolder) {
@@ -85,20 +85,20 @@ TEST(CollapseTest, NativeHidingNeedsTuckletInAnApplicationsFolder) {
     TuckletRig rig(world, setUpDefaults());
     auto& controller = rig.launch();
     rig.advance(1);
-    EXPECT_EQ(controller.collapsed, c.collapses);
+    EXPECT_EQ(controller.engine().collapsed(), c.collapses);
     EXPECT_EQ(rig.desktop().visibilityAssertionCount(), c.collapses ? 1u : 0u);
     if (c.collapses) {
-      EXPECT_EQ(controller.message, std::nullopt);
+      EXPECT_EQ(controller.message(), std::nullopt);
       EXPECT_TRUE(rig.ownItemShown("QuiverlyToggle"));
     } else {
-      EXPECT_EQ(controller.message, moveText);
+      EXPECT_EQ(controller.message(), moveText);
       EXPECT_EQ(rig.shownExtras(), allExtras());
       // Asking again by hand gives the same answer and starts nothing.
-      controller.message.reset();
-      const auto generation = controller.visibilityGeneration;
-      EXPECT_FALSE(controller.collapse());
-      EXPECT_EQ(controller.message, moveText);
-      EXPECT_EQ(controller.visibilityGeneration, generation);
+      controller.notice().clear();
+      const auto generation = controller.engine().visibilityGeneration();
+      EXPECT_FALSE(controller.engine().collapse());
+      EXPECT_EQ(controller.message(), moveText);
+      EXPECT_EQ(controller.engine().visibilityGeneration(), generation);
     }
   }
 }
@@ -110,32 +110,32 @@ TEST(CollapseTest, CollapseNeedsTrustAndFinishedSetup) {
     TuckletRig rig(untrusted, setUpDefaults());
     auto& controller = rig.launch();
     rig.runLoop.drain();
-    EXPECT_FALSE(controller.collapse());
-    EXPECT_EQ(controller.message, "Allow Accessibility access before hiding menu bar items.");
+    EXPECT_FALSE(controller.engine().collapse());
+    EXPECT_EQ(controller.message(), "Allow Accessibility access before hiding menu bar items.");
   }
   TuckletRig rig(visibilityWorld().build());
   auto& controller = rig.launch();
   rig.runLoop.drain();
-  EXPECT_FALSE(controller.collapse());
-  EXPECT_EQ(controller.message, "Finish setup before hiding menu bar items.");
+  EXPECT_FALSE(controller.engine().collapse());
+  EXPECT_EQ(controller.message(), "Finish setup before hiding menu bar items.");
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
 TEST(CollapseTest, DividerPushesTheHiddenSideOffScreenAndShowAllBringsItBack) {
   TuckletRig rig(dividerWorld().build(), setUpDefaults());
   auto& controller = rig.launch();
-  EXPECT_FALSE(controller.nativeVisibility);
+  EXPECT_FALSE(controller.engine().nativeVisibility());
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   EXPECT_EQ(divider(rig).length, 10000);
   EXPECT_EQ(divider(rig).title, "");
   EXPECT_EQ(rig.shownExtras(),
             (std::vector<std::string>{clockID, batteryID, wifiID, nowPlayingID}));
-  ASSERT_EQ(controller.items.size(), 2u);  // what lies left of the divider
-  EXPECT_EQ(controller.message, std::nullopt);
+  ASSERT_EQ(controller.inventory().items().size(), 2u);  // what lies left of the divider
+  EXPECT_EQ(controller.message(), std::nullopt);
 
   controller.showAll();
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_EQ(divider(rig).length, 18);
   EXPECT_EQ(divider(rig).title, "│");
   EXPECT_EQ(rig.shownExtras(), allExtras());
@@ -146,15 +146,15 @@ TEST(CollapseTest, DividerModeOnMacOS27RefusesToCollapse) {
   world.os = {27, 0, 0};
   TuckletRig rig(world, setUpDefaults());
   auto& controller = rig.launch();
-  EXPECT_FALSE(controller.nativeVisibility);
+  EXPECT_FALSE(controller.engine().nativeVisibility());
   rig.advance(1);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message, noAPIText);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(), noAPIText);
   EXPECT_EQ(divider(rig).length, 18);
-  controller.message.reset();
+  controller.notice().clear();
   controller.toggleReveal();
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message, noAPIText);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(), noAPIText);
   EXPECT_EQ(rig.shownExtras(), allExtras());
 }
 
@@ -164,18 +164,18 @@ TEST(CollapseTest, DividerRightOfTheIconIsExpandedWithTheDragNotice) {
   TuckletRig rig(world, setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message, dragText);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(), dragText);
   EXPECT_EQ(rig.shownExtras(), allExtras());
 
   // Even a divider that is wide at that moment is given back its narrow length.
-  controller.collapseDivider();
-  controller.message.reset();
-  EXPECT_FALSE(controller.collapse());
-  EXPECT_EQ(controller.message, dragText);
+  controller.divider().collapseDivider();
+  controller.notice().clear();
+  EXPECT_FALSE(controller.engine().collapse());
+  EXPECT_EQ(controller.message(), dragText);
   EXPECT_EQ(divider(rig).length, 18);
   EXPECT_EQ(divider(rig).title, "│");
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
 }
 
 TEST(CollapseTest, DividerRefusesWhileBatteryOrClockIsOnTheHiddenSide) {
@@ -186,8 +186,8 @@ TEST(CollapseTest, DividerRefusesWhileBatteryOrClockIsOnTheHiddenSide) {
   TuckletRig rig(world, setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message,
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(),
             "Battery or the clock is in the hidden section. ⌘-drag it to the right of tucklet.");
   EXPECT_EQ(divider(rig).length, 18);
   EXPECT_TRUE(shown(rig.shownExtras(), batteryID));
@@ -203,29 +203,29 @@ TEST(CollapseTest, AFoldDueDuringARescanWaitsInsteadOfGettingLost) {
   TuckletRig rig(dividerWorld().build(), setUpWith({{"collapseDelay", 3.0}}));
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   controller.showAll();
   rig.advance(2.9);
   rig.desktop().simulateWake();  // a rescan holds the bar while the fold comes due
   rig.advance(0.2);
-  ASSERT_TRUE(controller.busy);
-  EXPECT_FALSE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().busy());
+  EXPECT_FALSE(controller.engine().collapsed());
   rig.advance(3.5);  // one more delay after the rescan
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().collapsed());
 }
 
 TEST(CollapseTest, ARevealDuringADividerRescanIsNotUndoneByIt) {
   TuckletRig rig(dividerWorld().build(), setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   rig.desktop().simulateWake();  // expands the divider for a rescan that folds it again
   rig.runLoop.drain();
-  ASSERT_TRUE(controller.busy);
+  ASSERT_TRUE(controller.engine().busy());
   controller.showAll();  // the user reveals before the rescan is taken
   rig.advance(0.5);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_FALSE(controller.busy);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_FALSE(controller.engine().busy());
   EXPECT_EQ(rig.shownExtras(), allExtras());
 }
 
