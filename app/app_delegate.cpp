@@ -45,14 +45,16 @@ platform::ActivationPolicy initialActivationPolicy(platform::Platform& platform)
   return setUp ? platform::ActivationPolicy::Accessory : platform::ActivationPolicy::Regular;
 }
 
-AppDelegate::AppDelegate(platform::Platform& platform, Arguments arguments,
-                         bool profileOnboarding_, InstanceClaim claimInstance)
+AppDelegate::AppDelegate(platform::Platform& platform, Arguments arguments, bool profileOnboarding_,
+                         InstanceClaim claimInstance)
     : profileOnboarding(profileOnboarding_),
       platform_(platform),
       arguments_(std::move(arguments)),
       claimInstance_(std::move(claimInstance)) {}
 
-void AppDelegate::applicationWillFinishLaunching() { platform_.menus.setMainMenu(makeMainMenu()); }
+void AppDelegate::applicationWillFinishLaunching() {
+  platform_.menus.setMainMenu(makeMainMenu());
+}
 
 void AppDelegate::applicationDidFinishLaunching() {
   const auto bundle = ownBundleIdentifier(platform_.workspace);
@@ -74,6 +76,8 @@ void AppDelegate::applicationWillTerminate() {
   if (controller) controller->applicationWillTerminate();
 }
 
-bool AppDelegate::applicationShouldHandleReopen(bool) { return true; }
+bool AppDelegate::applicationShouldHandleReopen(bool) {
+  return true;
+}
 
 }  // namespace tucklet

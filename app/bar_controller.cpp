@@ -74,10 +74,10 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
       [debounce = visibilityDebounce_.get()] { debounce->trigger(); }));
 
   // Starts the trust check.
-  engine_ = std::make_unique<VisibilityEngine>(
-      platform_, *preferences_, notice_, lifetime_, nativeVisibility_,
-      ownBundleIdentifier(platform_.workspace), *statusItem_, *divider_, *itemsMenu_,
-      engineLinks());
+  engine_ = std::make_unique<VisibilityEngine>(platform_, *preferences_, notice_, lifetime_,
+                                               nativeVisibility_,
+                                               ownBundleIdentifier(platform_.workspace),
+                                               *statusItem_, *divider_, *itemsMenu_, engineLinks());
   // Starts observing what asks for a rescan.
   inventory_ = std::make_unique<Inventory>(
       platform_, notice_, lifetime_, *engine_, *divider_, *itemsMenu_, *statusItem_,
@@ -117,7 +117,9 @@ VisibilityEngine::Links BarController::engineLinks() {
   };
 }
 
-BarController::~BarController() { lifetime_.end(); }
+BarController::~BarController() {
+  lifetime_.end();
+}
 
 void BarController::reactToPreference(const std::string& key) {
   if (key == "symbol" || key == "showCount" || key == "excludedIDs" || key == "features" ||
@@ -141,8 +143,8 @@ void BarController::showAll() {
   itemsMenu_->cancelMenuTracking();
   opener_->endOpening();
   engine_->fullReveal();
-  platform_.runLoop.asyncAfter(rescanAfterShowAll,
-                               lifetime_.guard([this] { inventory_->synchronousInventoryRefresh(); }));
+  platform_.runLoop.asyncAfter(
+      rescanAfterShowAll, lifetime_.guard([this] { inventory_->synchronousInventoryRefresh(); }));
   engine_->scheduleAutoCollapse();
 }
 

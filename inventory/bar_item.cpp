@@ -76,8 +76,7 @@ std::optional<SystemControl> systemControl(const BarItem& item,
 }
 
 std::string displayName(const BarItem& item, const platform::Workspace& workspace) {
-  if (auto control = systemControl(item, workspace))
-    return std::string(itemDisplayName(*control));
+  if (auto control = systemControl(item, workspace)) return std::string(itemDisplayName(*control));
   if (contains(item.identifier, "now-playing")) return "Now Playing";
   if (endsWith(item.name, "Icon") || containsIgnoringCase(item.name, "server running"))
     return item.appName;
@@ -115,12 +114,14 @@ void sortLeftToRight(std::vector<BarItem>& items) {
 void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& workspace) {
   std::vector<std::pair<std::string, BarItem>> keyed;
   keyed.reserve(items.size());
-  for (auto& item : items) keyed.emplace_back(displayName(item, workspace), std::move(item));
+  for (auto& item : items)
+    keyed.emplace_back(displayName(item, workspace), std::move(item));
   std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
     return localizedStandardCompare(a.first, b.first) < 0;
   });
   items.clear();
-  for (auto& [key, item] : keyed) items.push_back(std::move(item));
+  for (auto& [key, item] : keyed)
+    items.push_back(std::move(item));
 }
 
 std::string baseItemID(const std::optional<std::string>& ownerBundleIdentifier, pid_t pid,

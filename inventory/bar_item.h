@@ -24,10 +24,10 @@
 namespace tucklet {
 
 struct BarItem {
-  std::string id;          // identity within one scan (owner part ":" item part [":" n])
-  std::string name;        // the item's own title, or a fallback
-  std::string appName;     // owning application's localized name, or "Application"
-  std::string identifier;  // "AXIdentifier", trimmed; empty when it has none
+  std::string id;                  // identity within one scan (owner part ":" item part [":" n])
+  std::string name;                // the item's own title, or a fallback
+  std::string appName;             // owning application's localized name, or "Application"
+  std::string identifier;          // "AXIdentifier", trimmed; empty when it has none
   platform::AXElementRef element;  // what is pressed to open the item
   platform::Rect frame;            // Accessibility coordinates (top-left origin, y down)
   platform::ImageRef icon;

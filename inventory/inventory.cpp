@@ -24,8 +24,8 @@ constexpr const char* protectedRightOfDividerText =
 }  // namespace
 
 Inventory::Inventory(platform::Platform& platform, Notice& notice,
-                     const platform::Lifetime& lifetime, VisibilityEngine& engine,
-                     Divider& divider, ItemsMenu& itemsMenu, StatusItem& statusItem, Links links)
+                     const platform::Lifetime& lifetime, VisibilityEngine& engine, Divider& divider,
+                     ItemsMenu& itemsMenu, StatusItem& statusItem, Links links)
     : platform_(platform),
       notice_(notice),
       lifetime_(lifetime),
@@ -85,23 +85,22 @@ void Inventory::refreshInventory(std::function<void(bool)> completion) {
     auto& ax = platform_.accessibility;
     auto& workspace = platform_.workspace;
     auto& runLoop = platform_.runLoop;
-    runLoop.background(platform::QualityOfService::Utility,
-                       [&ax, &workspace, &runLoop,
-                        apply = lifetime_.guard([this, generation, finish = std::move(finish)](
-                                                    std::vector<BarItem> scanned) {
-                          const bool current = engine_.trusted() && !engine_.busy() &&
-                                               !links_.openingItem() &&
-                                               engine_.visibilityGeneration() == generation;
-                          if (current) applyScan(std::move(scanned));
-                          finish(current);
-                        })]() mutable {
-                         // Only the scan runs here; the result is applied on the main thread.
-                         auto scanned = scanMenuBarItems(ax, workspace);
-                         runLoop.async([apply = std::move(apply),
-                                        scanned = std::move(scanned)]() mutable {
-                           apply(std::move(scanned));
-                         });
-                       });
+    runLoop.background(
+        platform::QualityOfService::Utility,
+        [&ax, &workspace, &runLoop,
+         apply = lifetime_.guard(
+             [this, generation, finish = std::move(finish)](std::vector<BarItem> scanned) {
+               const bool current = engine_.trusted() && !engine_.busy() && !links_.openingItem() &&
+                                    engine_.visibilityGeneration() == generation;
+               if (current) applyScan(std::move(scanned));
+               finish(current);
+             })]() mutable {
+          // Only the scan runs here; the result is applied on the main thread.
+          auto scanned = scanMenuBarItems(ax, workspace);
+          runLoop.async([apply = std::move(apply), scanned = std::move(scanned)]() mutable {
+            apply(std::move(scanned));
+          });
+        });
     return;
   }
   // Items on the hidden side lie off-screen while the divider is collapsed: nothing to read.

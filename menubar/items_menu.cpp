@@ -47,7 +47,9 @@ void ItemsMenu::cancelMenuTracking() {
   if (pickerIsShown_) platform_.menus.cancelTracking();
 }
 
-void ItemsMenu::menuWillOpen() { pickerIsShown_ = true; }
+void ItemsMenu::menuWillOpen() {
+  pickerIsShown_ = true;
+}
 
 void ItemsMenu::menuDidClose() {
   pickerIsShown_ = false;

@@ -19,9 +19,9 @@ StatusItem::StatusItem(platform::StatusItemRef toggle, const Preferences& prefer
   toggle_->setToolTip("tucklet — menu bar items. Option-click to reveal.");
   // Without expanded interface sessions on this platform, left clicks reach the same dispatcher.
   toggle_->setAction(lifetime.guard([this](const platform::InputEvent& event) {
-                       handleClick(event.type == platform::EventType::RightMouseUp,
-                                   (event.modifiers & platform::ModifierOption) != 0);
-                     }),
+    handleClick(event.type == platform::EventType::RightMouseUp,
+                (event.modifiers & platform::ModifierOption) != 0);
+  }),
                      platform::eventMaskFor(platform::EventType::LeftMouseUp) |
                          platform::eventMaskFor(platform::EventType::RightMouseUp));
 }

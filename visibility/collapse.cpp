@@ -167,8 +167,8 @@ void VisibilityEngine::scheduleAutoCollapse() {
       setupInProgress_ || collapsed_ || links_.openingItem())
     return;
   const double delay = std::max(preferences_.collapseDelay(), minimumCollapseDelay);
-  collapseTimer_ = platform_.runLoop.scheduleTimer(delay, false, platform::TimerMode::Default,
-                                                   lifetime_.guard([this] { autoCollapseCheck(); }));
+  collapseTimer_ = platform_.runLoop.scheduleTimer(
+      delay, false, platform::TimerMode::Default, lifetime_.guard([this] { autoCollapseCheck(); }));
 }
 
 bool VisibilityEngine::pointerInMenuBar() const {
@@ -213,8 +213,7 @@ bool VisibilityEngine::rescanExpanded(std::function<void()> scan) {
   // opening in the meantime owns the bar (and `busy`) from then on: the rescan must not fold the
   // items away again under it.
   platform_.runLoop.asyncAfter(
-      dividerRescanDelay,
-      lifetime_.guard([this, wasCollapsed, generation, scan = std::move(scan)] {
+      dividerRescanDelay, lifetime_.guard([this, wasCollapsed, generation, scan = std::move(scan)] {
         if (visibilityGeneration_ != generation) return;
         scan();
         busy_ = false;

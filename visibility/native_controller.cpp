@@ -33,7 +33,8 @@ void releaseToken(const VisibilityToken& token) {
 
 std::set<int> VisibilityEngine::allowedSystemItems(const std::optional<BarItem>& revealing) const {
   std::set<int> controls;
-  for (auto control : preferences_.allowedSystemControls()) controls.insert(rawValue(control));
+  for (auto control : preferences_.allowedSystemControls())
+    controls.insert(rawValue(control));
   if (revealing) {
     if (auto control = systemControl(*revealing, platform_.workspace))
       controls.insert(rawValue(*control));
@@ -44,7 +45,8 @@ std::set<int> VisibilityEngine::allowedSystemItems(const std::optional<BarItem>&
 std::set<std::string> VisibilityEngine::allowedBundleIdentifiers(
     const std::optional<BarItem>& revealing) const {
   std::set<std::string> bundles{bundleIdentifier_, lowercased(bundleIdentifier_)};
-  for (const auto& bundle : preferences_.visibleBundles()) bundles.insert(bundle);
+  for (const auto& bundle : preferences_.visibleBundles())
+    bundles.insert(bundle);
   if (revealing) {
     const auto owner = ownerBundle(*revealing, platform_.workspace);
     if (!isSystemOwnerBundle(owner)) bundles.insert(owner);
@@ -53,8 +55,8 @@ std::set<std::string> VisibilityEngine::allowedBundleIdentifiers(
 }
 
 void VisibilityEngine::activateNativeVisibility(const std::optional<BarItem>& revealing,
-                                             std::function<void(bool)> completion,
-                                             std::function<void(bool)> secondCompletion) {
+                                                std::function<void(bool)> completion,
+                                                std::function<void(bool)> secondCompletion) {
   const auto generation = ++visibilityGeneration_;
   busy_ = true;
   fulfilWaitingCollapse();
@@ -63,7 +65,8 @@ void VisibilityEngine::activateNativeVisibility(const std::optional<BarItem>& re
   const std::vector<std::int64_t> systems(controls.begin(), controls.end());
   const auto bundleSet = allowedBundleIdentifiers(revealing);
   std::vector<const char*> bundles;
-  for (const auto& bundle : bundleSet) bundles.push_back(bundle.c_str());
+  for (const auto& bundle : bundleSet)
+    bundles.push_back(bundle.c_str());
 
   auto* request = new ActivationRequest;
   request->deliver = [this, watch = lifetime_.watch(), generation, revealing,
@@ -82,11 +85,12 @@ void VisibilityEngine::activateNativeVisibility(const std::optional<BarItem>& re
                        activationCompleted, request);
 }
 
-void VisibilityEngine::nativeVisibilityResult(VisibilityToken token, std::optional<std::string> error,
-                                           std::int64_t generation,
-                                           std::optional<BarItem> revealing,
-                                           std::function<void(bool)> completion,
-                                           std::function<void(bool)> secondCompletion) {
+void VisibilityEngine::nativeVisibilityResult(VisibilityToken token,
+                                              std::optional<std::string> error,
+                                              std::int64_t generation,
+                                              std::optional<BarItem> revealing,
+                                              std::function<void(bool)> completion,
+                                              std::function<void(bool)> secondCompletion) {
   auto call = [](const std::function<void(bool)>& f, bool value) {
     if (f) f(value);
   };

@@ -72,14 +72,14 @@ void VisibilityEngine::finishSetup() {
   };
   if (nativeVisibility_) {
     activateNativeVisibility(std::nullopt, lifetime_.guard([this, succeeded](bool hidden) {
-                               setupInProgress_ = false;
-                               if (hidden) {
-                                 preferences_.setSetupComplete(true);
-                                 succeeded();
-                               } else {
-                                 setupFailed();
-                               }
-                             }),
+      setupInProgress_ = false;
+      if (hidden) {
+        preferences_.setSetupComplete(true);
+        succeeded();
+      } else {
+        setupFailed();
+      }
+    }),
                              nullptr);
     return;
   }

@@ -102,6 +102,36 @@ TEST(StartupStep, NothingRunsOnceTheControllerIsGone) {
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
+TEST(StartupStep, AStaleScanOfTheInitialCollapseHidesNothing) {
+  TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
+  auto& controller = rig.launch();
+  rig.runLoop.setBackgroundPolicy(platform::VirtualRunLoop::BackgroundPolicy::Hold);
+  rig.advance(0.61);
+  ASSERT_EQ(rig.runLoop.heldBackgroundCount(), 1u);
+  controller.showAll();  // overtakes the scan
+  rig.runLoop.releaseBackground();
+  rig.runLoop.drain();
+  EXPECT_TRUE(controller.inventory().items().empty());
+  rig.advance(1);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+}
+
+TEST(ShowAll, RescansOnTheMainThreadAQuarterSecondLater) {
+  TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(2);
+  ASSERT_TRUE(controller.engine().collapsed());
+  const auto scans = rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility);
+  rig.desktop().resetAccessibilityCounters();
+  controller.showAll();
+  rig.advance(0.24);
+  EXPECT_EQ(rig.desktop().accessibilityMessageCount(), 0u);
+  rig.advance(0.02);
+  EXPECT_GT(rig.desktop().accessibilityMessageCount(), 0u);
+  EXPECT_EQ(rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility), scans);
+}
+
 TEST(Termination, DividerModeQuitWhileCollapsedShowsEveryItemAgain) {
   const auto world = exampleWorld("divider-os26.json");
   const auto everything = extrasWithoutTucklet(world);

@@ -17,7 +17,8 @@ class OwnerWorkspace final : public platform::Workspace {
 
   std::vector<platform::RunningApplication> runningApplications() const override {
     std::vector<platform::RunningApplication> apps;
-    for (const auto& [pid, bundle] : owners) apps.push_back(*applicationForPid(pid));
+    for (const auto& [pid, bundle] : owners)
+      apps.push_back(*applicationForPid(pid));
     return apps;
   }
   std::optional<platform::RunningApplication> frontmostApplication() const override { return {}; }

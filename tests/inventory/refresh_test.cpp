@@ -11,8 +11,10 @@
 
 #include "app/app_delegate.h"
 #include "inventory/scanner.h"
+#include "tests/support/opening_probe.h"
 #include "tests/support/tucklet_rig.h"
 #include "tests/support/world_builder.h"
+#include "visibility/divider_geometry.h"
 
 namespace tucklet {
 namespace {
@@ -137,6 +139,16 @@ TEST_F(NativeRefreshTest, RequestWhilePendingIsDropped) {
   EXPECT_EQ(scans(), before + 2);
 }
 
+TEST_F(NativeRefreshTest, RequestWhileAnItemIsBeingOpenedIsDropped) {
+  auto& controller = launch();
+  const auto before = scans();
+  testing::OpeningProbe::beginOpening(controller.opener(), controller.inventory().items().front());
+  EXPECT_FALSE(controller.inventory().requestInventoryRefresh());
+  controller.opener().endOpening();
+  EXPECT_TRUE(controller.inventory().requestInventoryRefresh());
+  EXPECT_EQ(scans(), before + 1);
+}
+
 TEST_F(NativeRefreshTest, HiddenItemsStayUntilTheirProcessExits) {
   auto& controller = launch();
   ASSERT_TRUE(controller.engine().holdsVisibilityToken());
@@ -147,7 +159,8 @@ TEST_F(NativeRefreshTest, HiddenItemsStayUntilTheirProcessExits) {
                                         "com.apple.controlcenter:com.apple.menuextra.battery",
                                         "com.apple.controlcenter:com.apple.menuextra.clock"};
   ASSERT_EQ(ids(controller.inventory().items()), all);
-  const double notesBefore = byId(controller.inventory().items(), "com.example.notes:item")->frame.x;
+  const double notesBefore =
+      byId(controller.inventory().items(), "com.example.notes:item")->frame.x;
 
   controller.inventory().requestInventoryRefresh();
   rig->runLoop.drain();
@@ -157,14 +170,16 @@ TEST_F(NativeRefreshTest, HiddenItemsStayUntilTheirProcessExits) {
 
   rig->desktop().quitApplication(430);  // the termination asks for a refresh
   rig->runLoop.drain();
-  EXPECT_EQ(ids(controller.inventory().items()), std::vector<std::string>(all.begin() + 1, all.end()));
+  EXPECT_EQ(ids(controller.inventory().items()),
+            std::vector<std::string>(all.begin() + 1, all.end()));
 
   // A newly reported item joins at the end, whatever its place in the bar.
   rig->desktop().launchApplication(appWithItem(440, "com.example.late", "Late"));
   rig->runLoop.drain();
   ASSERT_EQ(controller.inventory().items().size(), all.size());
   EXPECT_EQ(controller.inventory().items().back().id, "com.example.late:item");
-  EXPECT_LT(controller.inventory().items().back().frame.x, controller.inventory().items().front().frame.x);
+  EXPECT_LT(controller.inventory().items().back().frame.x,
+            controller.inventory().items().front().frame.x);
 }
 
 TEST_F(NativeRefreshTest, SystemRevealControlIsDropped) {
@@ -471,6 +486,16 @@ TEST_F(DividerRefreshTest, RequestWhileBusyIsDropped) {
   EXPECT_TRUE(controller.engine().collapsed());
 }
 
+TEST_F(DividerRefreshTest, RequestWhileTheItemsMenuIsShownIsDropped) {
+  auto& controller = launch();
+  controller.itemsMenu().menuWillOpen();
+  EXPECT_FALSE(controller.inventory().requestInventoryRefresh());
+  EXPECT_FALSE(controller.engine().busy());
+  EXPECT_EQ(dividerLength(), collapsedDividerLength(rig->desktop().screens().screens()));
+  controller.itemsMenu().menuDidClose();
+  EXPECT_TRUE(controller.inventory().requestInventoryRefresh());
+}
+
 TEST_F(DividerRefreshTest, RefusedRecollapseLeavesEverythingShownAndSaysSo) {
   auto& controller = launch();
   ASSERT_TRUE(controller.engine().collapsed());
@@ -492,7 +517,8 @@ TEST_F(DividerRefreshTest, ProtectedItemOnTheHiddenSideSetsAndClearsTheNotice) {
   ASSERT_FALSE(controller.engine().collapsed());
   refresh();
   EXPECT_EQ(controller.message(), keepRightText);
-  EXPECT_TRUE(byId(controller.inventory().items(), "com.apple.controlcenter:com.apple.menuextra.battery"));
+  EXPECT_TRUE(
+      byId(controller.inventory().items(), "com.apple.controlcenter:com.apple.menuextra.battery"));
 
   const auto battery = [&] { return extraSlot(301, "com.apple.menuextra.battery"); };
   const auto toggle = [&] { return ownSlot(toggleAutosaveName); };
@@ -512,7 +538,8 @@ TEST_F(DividerRefreshTest, ProtectedItemOnTheHiddenSideSetsAndClearsTheNotice) {
   dragRightOf(battery(), extraSlot(410, "item"));
   dragRightOf(divider(), toggle());
   refresh();
-  EXPECT_FALSE(byId(controller.inventory().items(), "com.apple.controlcenter:com.apple.menuextra.battery"));
+  EXPECT_FALSE(
+      byId(controller.inventory().items(), "com.apple.controlcenter:com.apple.menuextra.battery"));
   EXPECT_EQ(controller.message(), keepRightText);
 
   dragLeftOf(divider(), toggle());

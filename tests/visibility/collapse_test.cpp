@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/opening_probe.h"
 #include "tests/support/tucklet_rig.h"
 #include "tests/visibility/visibility_worlds.h"
 
@@ -226,6 +227,139 @@ TEST(CollapseTest, ARevealDuringADividerRescanIsNotUndoneByIt) {
   rig.advance(0.5);
   EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_FALSE(controller.engine().busy());
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+}
+
+TEST(CollapseTest, ARevealClickDuringADividerRescanRevealsAndStaysRevealed) {
+  TuckletRig rig(dividerWorld().build(), setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(1);
+  ASSERT_TRUE(controller.engine().collapsed());
+
+  rig.clickOwnItem("QuiverlyToggle", platform::ModifierOption);  // collapsed: reveals
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+  rig.advance(0.5);
+  rig.clickOwnItem("QuiverlyBoundary");  // expanded: hides
+  EXPECT_TRUE(controller.engine().collapsed());
+
+  // A wake shows the bar for a moment to rescan it; to the user it is still collapsed, so the
+  // divider and an Option-click on the icon reveal, and the rescan leaves the bar alone after them.
+  for (const bool optionClick : {false, true}) {
+    SCOPED_TRACE(optionClick ? "Option-click" : "divider");
+    ASSERT_TRUE(controller.engine().collapsed());
+    rig.desktop().simulateWake();
+    rig.runLoop.drain();
+    ASSERT_TRUE(controller.engine().busy());
+    if (optionClick)
+      rig.clickOwnItem("QuiverlyToggle", platform::ModifierOption);
+    else
+      rig.clickOwnItem("QuiverlyBoundary");
+    rig.advance(1);
+    EXPECT_FALSE(controller.engine().collapsed());
+    EXPECT_FALSE(controller.engine().busy());
+    EXPECT_EQ(rig.shownExtras(), allExtras());
+    controller.engine().collapse();
+  }
+}
+
+// Collapses nobody clicked for - the start-up step's, a changed visibility setting's, the setup
+// run's - wait while the bar is held instead of being refused and lost.
+TEST(CollapseTest, ACollapseAskedForWhileTheBarIsHeldRunsOnceItIsFree) {
+  {
+    SCOPED_TRACE("the start-up step during a rescan");
+    TuckletRig rig(dividerWorld().build(), setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(0.4);
+    rig.desktop().simulateWake();  // holds the bar from 0.4 to 0.7 s
+    rig.advance(0.25);
+    ASSERT_TRUE(controller.engine().busy());
+    EXPECT_FALSE(controller.engine().collapsed());
+    rig.advance(0.1);
+    EXPECT_TRUE(controller.engine().collapsed());
+    EXPECT_EQ(controller.inventory().items().size(), 2u);
+  }
+  {
+    SCOPED_TRACE("a reveal drops the waiting collapse");
+    TuckletRig rig(dividerWorld().build(), setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(0.4);
+    rig.desktop().simulateWake();
+    rig.advance(0.25);
+    controller.showAll();
+    rig.advance(1);
+    rig.desktop().simulateWake();  // nothing waits for this rescan to end any more
+    rig.advance(1);
+    EXPECT_FALSE(controller.engine().collapsed());
+  }
+  {
+    SCOPED_TRACE("a second visibility change while the first re-hide is in flight");
+    sim::VisibilityFrameworkFaults slow;
+    slow.activationDelay = 0.5;
+    TuckletRig rig(visibilityWorld()
+                       .withWorld([&](sim::World& w) { w.visibilityFramework.faults = slow; })
+                       .build(),
+                   setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(2);
+    ASSERT_TRUE(controller.engine().collapsed());
+    controller.preferences().setHideBattery(true);
+    rig.advance(0.2);  // the re-hide without the battery is in flight
+    ASSERT_TRUE(controller.engine().busy());
+    controller.preferences().setHideDateTime(true);
+    rig.advance(2);
+    EXPECT_EQ(rig.shownExtras(), std::vector<std::string>{});
+    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
+  }
+  {
+    SCOPED_TRACE("a hide that starts meanwhile answers the request");
+    TuckletRig rig(visibilityWorld().build(), setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(2);
+    rig.runLoop.setBackgroundPolicy(platform::VirtualRunLoop::BackgroundPolicy::Hold);
+    ASSERT_TRUE(controller.inventory().requestInventoryRefresh());
+    controller.preferences().setHideBattery(true);
+    rig.advance(0.2);  // waits for the rescan, whose result a hide now would make stale
+    const auto generation = controller.engine().visibilityGeneration();
+    EXPECT_TRUE(controller.engine().collapse());
+    rig.runLoop.releaseBackground();
+    rig.advance(2);
+    EXPECT_EQ(controller.engine().visibilityGeneration(), generation + 1);
+    EXPECT_FALSE(shown(rig.shownExtras(), batteryID));
+  }
+  {
+    SCOPED_TRACE("the setup run asked for during a rescan");
+    TuckletRig rig(dividerWorld().build());
+    auto& controller = rig.launch();
+    rig.advance(0.5);  // onboarding, and the rescan after its reveal
+    rig.desktop().simulateWake();
+    rig.runLoop.drain();
+    ASSERT_TRUE(controller.engine().busy());
+    controller.engine().beginSetup();
+    EXPECT_FALSE(controller.preferences().setupComplete());
+    rig.advance(0.5);
+    EXPECT_TRUE(controller.preferences().setupComplete());
+    EXPECT_TRUE(controller.engine().collapsed());
+  }
+}
+
+TEST(CollapseTest, AutoCollapseWaitsForTheItemsMenuAndAnItemBeingOpened) {
+  TuckletRig rig(visibilityWorld().build(), setUpWith({{"collapseDelay", 2.0}}));
+  auto& controller = rig.launch();
+  rig.advance(1);
+  controller.showAll();
+  controller.itemsMenu().menuWillOpen();
+  rig.advance(5);
+  EXPECT_FALSE(controller.engine().collapsed());
+  controller.itemsMenu().menuDidClose();
+  rig.advance(2.1);
+  EXPECT_TRUE(controller.engine().collapsed());
+
+  controller.showAll();
+  OpeningProbe::beginOpening(controller.opener(), controller.inventory().items().front());
+  controller.preferences().setCollapseDelay(3);  // asks for the fold again, while opening
+  rig.advance(10);
+  EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_EQ(rig.shownExtras(), allExtras());
 }
 

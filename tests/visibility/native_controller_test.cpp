@@ -73,7 +73,8 @@ TEST(NativeControllerTest, OfTwoQuickActivationsOnlyTheSecondStays) {
   Calls first, firstVerdict, second, secondVerdict;
   const auto generation = controller.engine().visibilityGeneration();
   controller.engine().activateNativeVisibility(notes, first.callback(), firstVerdict.callback());
-  controller.engine().activateNativeVisibility(std::nullopt, second.callback(), secondVerdict.callback());
+  controller.engine().activateNativeVisibility(std::nullopt, second.callback(),
+                                               secondVerdict.callback());
   EXPECT_EQ(controller.engine().visibilityGeneration(), generation + 2);
   EXPECT_TRUE(controller.engine().busy());
   rig.advance(0.45);
@@ -175,7 +176,8 @@ TEST(NativeControllerTest, RevealingASystemItemAllowsItsControlButNotItsOwner) {
   const auto wifi = itemWithIdentifier(controller, wifiID);
   ASSERT_TRUE(wifi);
   EXPECT_EQ(controller.engine().allowedSystemItems(wifi), (std::set<int>{6}));
-  EXPECT_FALSE(controller.engine().allowedBundleIdentifiers(wifi).contains("com.apple.controlcenter"));
+  EXPECT_FALSE(
+      controller.engine().allowedBundleIdentifiers(wifi).contains("com.apple.controlcenter"));
 
   Calls completion;
   controller.engine().activateNativeVisibility(wifi, completion.callback(), nullptr);
@@ -219,7 +221,8 @@ TEST(NativeControllerTest, FailedActivationRevealsEverythingAndExplains) {
     EXPECT_EQ(rig.shownExtras(), allExtras());
 
     Calls completion, verdict;
-    controller.engine().activateNativeVisibility(std::nullopt, completion.callback(), verdict.callback());
+    controller.engine().activateNativeVisibility(std::nullopt, completion.callback(),
+                                                 verdict.callback());
     rig.advance(2);
     EXPECT_THAT(completion.values, ElementsAre(false));
     EXPECT_THAT(verdict.values, ElementsAre(false));

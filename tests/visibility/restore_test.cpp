@@ -85,6 +85,31 @@ TEST(RestoreTest, RegainingTrustWithSetupCompleteCollapsesWithAFreshInventory) {
   }
 }
 
+// Regained trust belongs to onboarding while it has sent the user to System Settings (it finishes
+// setup itself), and while its window is up the user is still reading it: nothing hides.
+TEST(RestoreTest, RegainingTrustDuringOnboardingLeavesTheBarToIt) {
+  for (const bool handOff : {true, false}) {
+    SCOPED_TRACE(handOff ? "handing off" : "window shown");
+    auto world = visibilityWorld().build();
+    world.accessibilityTrusted = false;
+    TuckletRig rig(world, setUpDefaults());
+    auto& controller = rig.launch();
+    rig.runLoop.drain();
+    ASSERT_TRUE(onboardingShown(controller));
+    if (handOff) controller.requestAccess();
+    ASSERT_EQ(onboardingHandingOff(controller), handOff);
+    const auto scans = rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility);
+
+    rig.desktop().setTrusted(true);
+    rig.advance(3);
+    EXPECT_TRUE(controller.engine().trusted());
+    EXPECT_EQ(rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility),
+              scans + (handOff ? 0 : 1));
+    EXPECT_FALSE(controller.engine().collapsed());
+    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+  }
+}
+
 TEST(RestoreTest, SafetyCheckRestoresWhenTheSystemHidTucklet) {
   sim::VisibilityFrameworkFaults faults;
   faults.hidesCaller = true;
