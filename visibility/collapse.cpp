@@ -240,8 +240,8 @@ void VisibilityEngine::trustCheck() {
   if (auto* onboarding = links_.onboarding()) onboarding->trustChanged(trusted_);
   if (trusted_ && !handingOff) {
     if (onboardingWindowVisible()) return;
-    // The rescan started above is still running: hiding now would make its result stale (native)
-    // or be refused while it holds the bar (divider), leaving the menu empty or the bar expanded.
+    // After the rescan started above: hiding now would make its result stale (native) or be
+    // refused while it holds the bar (divider), leaving the menu empty or the bar expanded.
     if (preferences_.setupComplete()) collapseWhenFree();
   }
 }
