@@ -71,7 +71,7 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
       platform_.runLoop, visibilityDebounceDelay, platform::TimerMode::Default,
       lifetime_.guard([this] { engine_->visibilityRefresh(); }));
   subscriptions_.push_back(preferences_->visibilityChanges.connect(
-      [debounce = visibilityDebounce_.get()] { debounce->trigger(); }));
+      lifetime_.guard([this] { visibilityDebounce_->trigger(); })));
 
   // Starts the trust check.
   engine_ = std::make_unique<VisibilityEngine>(platform_, *preferences_, notice_, lifetime_,

@@ -40,7 +40,7 @@ Inventory::Inventory(platform::Platform& platform, Notice& notice,
       lifetime_.guard([this] { requestInventoryRefresh(); }));
   observers_.push_back(platform_.workspace.observe(
       platform::WorkspaceNotification::RunningApplicationsChanged,
-      [debounce = runningApplicationsDebounce_.get()](pid_t) { debounce->trigger(); }));
+      lifetime_.guard([this](pid_t) { runningApplicationsDebounce_->trigger(); })));
   for (auto notification : {platform::WorkspaceNotification::ApplicationLaunched,
                             platform::WorkspaceNotification::ApplicationTerminated,
                             platform::WorkspaceNotification::DidWake,
