@@ -55,12 +55,17 @@ void VisibilityEngine::beginSetup() {
   }
 }
 
+void VisibilityEngine::endSetupRun() {
+  setupInProgress_ = false;
+  holdReleased();
+}
+
 void VisibilityEngine::setupScanOutcome(bool applied, std::int64_t generation) {
   if (!setupInProgress_ || visibilityGeneration_ != generation) return;
   if (applied) {
     finishSetup();
   } else {
-    setupInProgress_ = false;
+    endSetupRun();
     setupFailed();
   }
 }
@@ -71,19 +76,19 @@ void VisibilityEngine::finishSetup() {
     if (links_.closeSettingsWindow) links_.closeSettingsWindow();
   };
   if (nativeVisibility_) {
-    activateNativeVisibility(std::nullopt, lifetime_.guard([this, succeeded](bool hidden) {
-      setupInProgress_ = false;
-      if (hidden) {
+    auto hidden = lifetime_.guard([this, succeeded](bool inForce) {
+      endSetupRun();
+      if (inForce) {
         preferences_.setSetupComplete(true);
         succeeded();
       } else {
         setupFailed();
       }
-    }),
-                             nullptr);
+    });
+    activateNativeVisibility(std::nullopt, std::move(hidden), nullptr);
     return;
   }
-  setupInProgress_ = false;
+  endSetupRun();
   preferences_.setSetupComplete(true);
   if (collapse()) {
     succeeded();

@@ -148,6 +148,8 @@ class VisibilityEngine {
                               std::function<void(bool)> completion,
                               std::function<void(bool)> secondCompletion);
   void setupScanOutcome(bool applied, std::int64_t generation);
+  // The run is over without a full reveal: what waited for it may run.
+  void endSetupRun();
   bool runsFromApplicationsFolder() const;
   bool pointerInMenuBar() const;
   bool onboardingHandingOff() const;
