@@ -133,7 +133,8 @@ platform::ImageRef iconForItem(const platform::RunningApplication& owner, const 
                                const std::vector<platform::RunningApplication>& running,
                                const platform::Workspace& workspace) {
   if (owner.localizedName && *owner.localizedName == name) return owner.icon;
-  if (name.find('/') == std::string::npos && characterCount(name) <= 79) {
+  // A name no longer in bytes has no more characters either, and needs no counting.
+  if (name.find('/') == std::string::npos && (name.size() <= 79 || characterCount(name) <= 79)) {
     const auto wanted = caseFolded(name);
     for (const auto& app : running)
       if (app.localizedName && caseFolded(*app.localizedName) == wanted) return app.icon;

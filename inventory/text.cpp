@@ -116,14 +116,22 @@ bool search(const UCollator* collator, std::string_view haystack, std::string_vi
 
 std::string trimmed(std::string_view text) {
   const auto begin = skipWhiteSpace(text, 0);
-  auto end = begin;
-  for (auto i = begin; i < length(text);) {
+  // From the end back, so that a long name costs no more than its white space.
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  auto end = length(text);
+  while (end > begin) {
+    auto i = end;
     UChar32 c;
-    U8_NEXT(text.data(), i, length(text), c);
-    if (c < 0 || !u_isUWhiteSpace(c)) end = i;
+    // ICU's macro casts in the C way; the pointer is of the type it casts to already.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+    U8_PREV(bytes, begin, i, c);
+#pragma GCC diagnostic pop
+    if (c < 0 || !u_isUWhiteSpace(c)) break;
+    end = i;
   }
-  return std::string(
-      text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+  return std::string(text.substr(static_cast<std::size_t>(begin),
+                                 static_cast<std::size_t>(end - begin)));
 }
 
 std::vector<std::string> whiteSpaceTokens(std::string_view text) {
