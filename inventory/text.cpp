@@ -20,7 +20,7 @@ namespace tucklet {
 
 namespace {
 
-// Names and queries are short; anything past ICU's 32-bit lengths is cut, never misread.
+// ICU counts in 32 bits; names and queries are far shorter, and anything longer is cut short.
 std::int32_t length(std::string_view text) {
   return static_cast<std::int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
 }
@@ -130,8 +130,8 @@ std::string trimmed(std::string_view text) {
     if (c < 0 || !u_isUWhiteSpace(c)) break;
     end = i;
   }
-  return std::string(text.substr(static_cast<std::size_t>(begin),
-                                 static_cast<std::size_t>(end - begin)));
+  return std::string(
+      text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
 }
 
 std::vector<std::string> whiteSpaceTokens(std::string_view text) {
@@ -170,11 +170,12 @@ std::size_t characterCount(std::string_view text) {
     UErrorCode status = U_ZERO_ERROR;
     return ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status);
   }());
+  std::size_t count = 0;
+  if (!breaks) return count;  // only without ICU's data
   UErrorCode status = U_ZERO_ERROR;
   UText utf8 = UTEXT_INITIALIZER;
   utext_openUTF8(&utf8, text.data(), length(text), &status);
   ubrk_setUText(breaks.get(), &utf8, &status);
-  std::size_t count = 0;
   if (U_SUCCESS(status)) {
     ubrk_first(breaks.get());
     while (ubrk_next(breaks.get()) != UBRK_DONE)
