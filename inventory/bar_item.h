@@ -16,6 +16,7 @@
 #include <sys/types.h>
 
 #include "inventory/system_control.h"
+#include "inventory/text.h"
 #include "platform/accessibility.h"
 #include "platform/geometry.h"
 #include "platform/image.h"
@@ -60,8 +61,9 @@ std::optional<std::string> helpText(const BarItem& item, const platform::Workspa
 
 // Left to right by the frame's minimum x (stable: equal x keeps the incoming order).
 void sortLeftToRight(std::vector<BarItem>& items);
-// By display name in Finder order (stable).
-void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& workspace);
+// By display name in the Finder's order under the given locale, the user's by default.
+void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& workspace,
+                        const Collation& collation = Collation::user());
 
 // Item identities within one scan: the owner part (bundle identifier, else the decimal pid), ":",
 // then the trimmed identifier or "index-" + the item's position among its owner's items.

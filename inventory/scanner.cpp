@@ -50,13 +50,6 @@ std::optional<platform::Rect> readFrame(const platform::Accessibility& ax,
   return platform::Rect{origin->x, origin->y, extent->width, extent->height};
 }
 
-std::size_t characterCount(const std::string& text) {
-  std::size_t count = 0;
-  for (unsigned char c : text)
-    if ((c & 0xC0) != 0x80) ++count;
-  return count;
-}
-
 bool hasAppExtension(const std::optional<std::string>& path) {
   if (!path) return false;
   std::string p = *path;
@@ -140,10 +133,11 @@ platform::ImageRef iconForItem(const platform::RunningApplication& owner, const 
                                const std::vector<platform::RunningApplication>& running,
                                const platform::Workspace& workspace) {
   if (owner.localizedName && *owner.localizedName == name) return owner.icon;
-  if (name.find('/') == std::string::npos && characterCount(name) <= 79) {
-    const auto wanted = lowercased(name);
+  // A name no longer in bytes has no more characters either, and needs no counting.
+  if (name.find('/') == std::string::npos && (name.size() <= 79 || characterCount(name) <= 79)) {
+    const auto wanted = caseFolded(name);
     for (const auto& app : running)
-      if (app.localizedName && lowercased(*app.localizedName) == wanted) return app.icon;
+      if (app.localizedName && caseFolded(*app.localizedName) == wanted) return app.icon;
     for (const char* folder : {"/Applications/", "/System/Applications/"}) {
       const auto path = folder + name + ".app";
       if (workspace.fileExists(path)) return workspace.iconForFile(path);
