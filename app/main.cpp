@@ -4,23 +4,36 @@
 // used is refused with one line and exit status 2 before anything starts. SIGTERM, SIGINT and
 // SIGHUP end the program through its ordinary termination path, so every menu bar item is visible
 // again and Tucklet's status items are gone when it exits.
+//
+// The update framework lives beside the product: it fetches the bundle's appcast over HTTPS and
+// keeps a verified update next to this program. TUCKLET_UPDATE_CA_FILE names certificates (PEM) it
+// trusts besides the system's, for a test or demo server; nothing else in the process trusts them.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <variant>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QWindow>
 
 #include "app/app_delegate.h"
 #include "app/arguments.h"
 #include "app/host/desktop_harness.h"
 #include "platform/host/plist_user_defaults.h"
+#include "platform/host/process_metrics.h"
 #include "platform/qt/qt_run_loop.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/sim/desktop.h"
 #include "platform/sim/visibility_host.h"
 #include "platform/sim/world_loader.h"
+#include "platform/updates/qt_transport.h"
+#include "platform/updates/qt_update_alerts.h"
+#include "platform/updates/standard_updater.h"
+#include "tooling/performance_capture.h"
 #include "visibility/native_visibility.h"
 
 namespace {
@@ -30,6 +43,38 @@ void chooseOffscreenWhenHeadless() {
   if (std::getenv("QT_QPA_PLATFORM")) return;
   if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) return;
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+// Tucklet's windows on screen: every window here is one of Tucklet's own (the desktop it runs on
+// is drawn into pictures, not windows).
+int visibleWindowCount() {
+  int visible = 0;
+  for (const QWindow* window : QGuiApplication::topLevelWindows())
+    if (window->isVisible()) ++visible;
+  return visible;
+}
+
+std::unique_ptr<tucklet::platform::updates::QtUpdateTransport> makeUpdateTransport() {
+  using tucklet::platform::updates::QtUpdateTransport;
+  const char* authorities = std::getenv("TUCKLET_UPDATE_CA_FILE");
+  if (!authorities || !*authorities) return std::make_unique<QtUpdateTransport>();
+  std::string pem;
+  std::FILE* file = std::fopen(authorities, "rb");
+  if (!file) {
+    std::fprintf(stderr, "tucklet: TUCKLET_UPDATE_CA_FILE %s: %s\n", authorities,
+                 std::strerror(errno));
+    return std::make_unique<QtUpdateTransport>();
+  }
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && pem.size() < (1u << 20))
+    pem.append(buffer, got);
+  std::fclose(file);
+  std::string error;
+  auto transport = std::make_unique<QtUpdateTransport>(pem, error);
+  if (!error.empty())
+    std::fprintf(stderr, "tucklet: TUCKLET_UPDATE_CA_FILE %s: %s\n", authorities, error.c_str());
+  return transport;
 }
 
 }  // namespace
@@ -72,9 +117,28 @@ int main(int argc, char** argv) {
   configureNativeVisibility(sim::resolveVisibilityFrameworkPath(services.visibilityFrameworkPath),
                             runLoop.get());
 
-  // Performance capture inspects the arguments here once it exists; without it no onboarding is
-  // forced.
-  const bool profileOnboarding = false;
+  // The update framework beside the application.
+  const auto updateTransport = makeUpdateTransport();
+  platform::updates::QtUpdateAlerts updateAlerts;
+  platform::updates::StandardUpdaterFramework updateFramework({
+      .runLoop = *runLoop,
+      .defaults = defaults,
+      .bundle = desktop.workspace().mainBundle(),
+      .transport = *updateTransport,
+      .alerts = updateAlerts,
+      .stagingFolder = QCoreApplication::applicationDirPath().toStdString(),
+  });
+  services.updateFramework = &updateFramework;
+
+  // The performance capture looks at the arguments before the delegate exists: it may ask for
+  // onboarding.
+  platform::LinuxProcessMetrics processMetrics;
+  auto capture =
+      PerformanceCapture::fromArguments(arguments, {.platform = services,
+                                                    .metrics = processMetrics,
+                                                    .visibleWindowCount = visibleWindowCount,
+                                                    .errors = stderr});
+  const bool profileOnboarding = capture && capture->opensOnboarding();
 
   std::unique_ptr<platform::SingleInstance> instanceLock;
   AppDelegate delegate(services, arguments, profileOnboarding,
@@ -89,8 +153,9 @@ int main(int argc, char** argv) {
                          return true;
                        });
 
-  services.application.setTerminationHandler([&delegate, &harness] {
+  services.application.setTerminationHandler([&delegate, &harness, &capture] {
     delegate.applicationWillTerminate();
+    if (capture) capture->applicationWillTerminate();
     if (harness) harness->terminated();
     QCoreApplication::quit();
   });
