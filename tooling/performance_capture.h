@@ -58,6 +58,7 @@ class PerformanceCapture {
   PerformanceCapture& operator=(const PerformanceCapture&) = delete;
 
   bool opensOnboarding() const { return opensOnboarding_; }
+  double requestedSeconds() const { return duration_; }
   // The application is terminating: the capture finishes now, with what it has.
   void applicationWillTerminate() { finish(); }
   bool finished() const { return !timer_; }
