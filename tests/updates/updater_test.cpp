@@ -52,9 +52,7 @@ struct UpdaterRig {
   AppUpdater& launch(std::vector<std::string> arguments = {}) {
     return rig.launch(std::move(arguments)).updates();
   }
-  std::string feed() {
-    return rig.desktop().workspace().mainBundle().infoKeys.at("SUFeedURL");
-  }
+  std::string feed() { return rig.desktop().workspace().mainBundle().infoKeys.at("SUFeedURL"); }
   void serve(const std::vector<Release>& releases) {
     transport.answers[feed()] = {true, appcast(releases), {}};
   }
