@@ -97,6 +97,13 @@ void DesktopHarness::writeState(const std::filesystem::path& path) const {
     json["message"] = message ? nlohmann::json(*message) : nlohmann::json(nullptr);
     json["items"] = controller->inventory().items().size();
     json["listedItems"] = controller->itemsMenu().listedItems().size();
+    const auto& updates = controller->updates();
+    const auto& available = updates.availableVersion();
+    json["updates"] = {
+        {"isConfigured", updates.isConfigured()},
+        {"canCheckForUpdates", updates.canCheckForUpdates()},
+        {"automaticallyChecksForUpdates", updates.automaticallyChecksForUpdates()},
+        {"availableVersion", available ? nlohmann::json(*available) : nlohmann::json(nullptr)}};
   }
   json["visibilityAssertions"] = desktop_->visibilityAssertionCount();
   json["ownStatusItems"] = desktop_->ownStatusItems().size();

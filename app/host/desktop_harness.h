@@ -7,7 +7,8 @@
 //   --sim-capture NAME@SECONDS      menu bar picture DIR/NAME.png (2x) at that time after start
 //   --sim-capture-screen NAME@SECONDS   whole primary screen
 //   --sim-inventory NAME@SECONDS    the controller's items as DIR/NAME.json
-//   --sim-state NAME@SECONDS        controller and desktop state as DIR/NAME.json
+//   --sim-state NAME@SECONDS        controller and desktop state as DIR/NAME.json (with the
+//                                   updater's mirrors under "updates")
 //   --sim-quit-after SECONDS        quit like the user would
 //   --sim-state-on-quit NAME        the state file DIR/NAME.json, written by the termination path
 //                                   once the controller has restored the menu bar (also after a
