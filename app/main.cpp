@@ -19,6 +19,7 @@
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/sim/desktop.h"
+#include "platform/sim/render/screen_renderer.h"
 #include "platform/sim/visibility_host.h"
 #include "platform/sim/world_loader.h"
 #include "visibility/native_visibility.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
   auto runLoop = platform::QtRunLoop::create();
 
   sim::SimDesktop desktop(std::get<sim::World>(std::move(loaded)), *runLoop);
+  sim::useRenderedTextWidths(desktop);
   sim::attachVisibilityHost(desktop, *runLoop);
   const auto bundleIdentifier =
       desktop.workspace().mainBundle().identifier.value_or(fallbackBundleIdentifier);

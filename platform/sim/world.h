@@ -22,9 +22,9 @@ using platform::Rect;
 using platform::Size;
 
 struct WorldScreen {
-  Rect frame;                         // screen coordinates (bottom-left origin, y up)
-  std::optional<Rect> visibleFrame;   // derived from frame, menu bar and Dock when absent
-  int number = 0;                     // assigned in file order from 1 when absent
+  Rect frame;                        // screen coordinates (bottom-left origin, y up)
+  std::optional<Rect> visibleFrame;  // derived from frame, menu bar and Dock when absent
+  int number = 0;                    // assigned in file order from 1 when absent
 };
 
 // A camera housing at the top centre of the primary screen; no status item is shown under it.
@@ -34,12 +34,12 @@ struct Notch {
 
 // How an item's Accessibility element answers "AXPress".
 enum class PressBehaviour {
-  OpensMenu,     // "AXPress" and "AXShowMenu" open the item's menu
-  OpensWindow,   // "AXPress" opens an ordinary window of the application (after `windowDelay`)
-  ShowMenuOnly,  // "AXPress" fails with -25206, "AXShowMenu" opens the menu
+  OpensMenu,         // "AXPress" and "AXShowMenu" open the item's menu
+  OpensWindow,       // "AXPress" opens an ordinary window of the application (after `windowDelay`)
+  ShowMenuOnly,      // "AXPress" fails with -25206, "AXShowMenu" opens the menu
   Unsupported25206,  // both actions fail with -25206 (action unsupported)
   Unsupported25208,  // both actions fail with -25208 (not implemented)
-  Hangs,         // actions get no answer: time-out error after the messaging time-out
+  Hangs,             // actions get no answer: time-out error after the messaging time-out
 };
 
 struct MenuRow {
@@ -50,7 +50,7 @@ struct MenuRow {
 
 // Where the item's picture in the bar comes from (for rendering only).
 struct ExtraLook {
-  std::string symbol;  // a system symbol name ("wifi", "battery.100", ...)
+  std::string symbol;     // a system symbol name ("wifi", "battery.100", ...)
   std::string themeIcon;  // an icon theme name ("weather-clear-symbolic")
   std::string imageFile;  // a path to an image file
   std::string text;       // drawn as text (the clock, a title-only item)
@@ -65,12 +65,12 @@ struct WorldExtra {
   std::string childRole = "AXMenuBarItem";  // role text of the extras bar's child, as given
   std::string itemRole = "AXMenuBarItem";   // role text of the grandchild (Grandchild only)
 
-  std::optional<std::string> identifier;  // "AXIdentifier" of the item element, as given
-  std::optional<std::string> title;       // "AXTitle"
+  std::optional<std::string> identifier;   // "AXIdentifier" of the item element, as given
+  std::optional<std::string> title;        // "AXTitle"
   std::optional<std::string> description;  // "AXDescription"
-  std::optional<std::string> help;          // "AXHelp"
+  std::optional<std::string> help;         // "AXHelp"
 
-  double width = 22;       // points
+  double width = 22;             // points
   bool positionReadable = true;  // item element's "AXPosition" / "AXSize" readable
   bool sizeReadable = true;
   bool childFrameReadable = true;  // container's frame readable (Grandchild only)
@@ -109,7 +109,7 @@ struct WorldApplication {
   std::string iconTheme;  // icon theme name for the application's icon
   std::string iconFile;   // or an image file
   bool frontmost = false;
-  bool hung = false;  // every Accessibility message times out
+  bool hung = false;                           // every Accessibility message times out
   std::optional<double> accessibilityLatency;  // per message, overrides the world's
   // The bundle identifier of the process that owns this application's menu windows (the system's
   // controls draw their menus in "com.apple.MenuBarAgent"); empty: the application itself.
@@ -159,7 +159,8 @@ struct World {
   std::vector<WorldScreen> screens;
   double menuBarHeight = 24;
   std::optional<Notch> notch;
-  Point pointer;  // screen coordinates
+  Point pointer;                // screen coordinates
+  bool darkAppearance = false;  // the system's appearance: menus and the bar drawn dark
 
   bool accessibilityTrusted = true;
   bool screenCaptureApproved = false;

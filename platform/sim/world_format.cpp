@@ -338,12 +338,27 @@ platform::SymbolicHotKey readHotKey(const Json& value, const std::string& path) 
 }  // namespace
 
 World readWorld(const Json& root) {
-  ObjectReader object(
-      root, "",
-      {"name", "os", "screens", "menuBarHeight", "notch", "pointer", "accessibilityTrusted",
-       "screenCaptureApproved", "loginItemStatus", "loginRequiresApproval", "loginError", "self",
-       "visibilityFramework", "apps", "installed", "statusItemPlacements", "powerSources",
-       "symbolicHotKeys", "accessibilityLatency"});
+  ObjectReader object(root, "",
+                      {"name",
+                       "os",
+                       "screens",
+                       "menuBarHeight",
+                       "notch",
+                       "pointer",
+                       "accessibilityTrusted",
+                       "screenCaptureApproved",
+                       "loginItemStatus",
+                       "loginRequiresApproval",
+                       "loginError",
+                       "self",
+                       "visibilityFramework",
+                       "apps",
+                       "installed",
+                       "statusItemPlacements",
+                       "powerSources",
+                       "symbolicHotKeys",
+                       "accessibilityLatency",
+                       "appearance"});
   World world;
   object.text("name", world.name);
   if (const Json* os = object.find("os")) world.os = readVersion(*os, "os");
@@ -359,6 +374,10 @@ World readWorld(const Json& root) {
     world.notch = value;
   }
   if (const Json* pointer = object.find("pointer")) world.pointer = readPoint(*pointer, "pointer");
+  if (const Json* appearance = object.find("appearance")) {
+    world.darkAppearance =
+        readEnum<bool>(*appearance, "appearance", {{"light", false}, {"dark", true}});
+  }
 
   object.flag("accessibilityTrusted", world.accessibilityTrusted);
   object.flag("screenCaptureApproved", world.screenCaptureApproved);
