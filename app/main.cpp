@@ -10,10 +10,14 @@
 #include <variant>
 
 #include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 
 #include "app/app_delegate.h"
 #include "app/arguments.h"
 #include "app/host/desktop_harness.h"
+#include "app/host/live_desktop_window.h"
 #include "platform/host/plist_user_defaults.h"
 #include "platform/qt/qt_run_loop.h"
 #include "platform/qt/single_instance.h"
@@ -103,7 +107,30 @@ int main(int argc, char** argv) {
       [&services](int) { services.application.terminate(); }, signalError);
   if (!signals) std::fprintf(stderr, "tucklet: %s\n", signalError.c_str());
 
-  if (harness) harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
+  // With a display, the simulated screen is shown in a window a person can use with their own
+  // mouse and keyboard; closing it quits like the user would.
+  std::unique_ptr<LiveDesktopWindow> liveWindow;
+  if (LiveDesktopWindow::displayAvailable()) {
+    liveWindow = std::make_unique<LiveDesktopWindow>(desktop);
+    liveWindow->setCloseHandler([&services] { services.application.terminate(); });
+    liveWindow->show();
+  }
+
+  if (harness) {
+    if (liveWindow) {
+      harness->setWindowCapture([&liveWindow](const std::string& path, std::string& error) {
+        // What the display shows in the window's place, as a screenshot would.
+        auto* screen = liveWindow->screen();
+        const auto shot = screen ? screen->grabWindow(liveWindow->winId()).toImage() : QImage();
+        if (shot.isNull()) {
+          error = "the display gave no picture of the window";
+          return false;
+        }
+        return sim::writePng(shot, path, &error);
+      });
+    }
+    harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
+  }
 
   runLoop->async([&delegate] {
     delegate.applicationWillFinishLaunching();
@@ -111,6 +138,7 @@ int main(int argc, char** argv) {
   });
   const int status = QApplication::exec();
 
+  liveWindow.reset();
   signals.reset();
   // A scan or press still running in the background reads the desktop: let it finish before the
   // desktop and the controller go away.

@@ -50,9 +50,8 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
   auto harness = std::unique_ptr<DesktopHarness>(new DesktopHarness);
   if (auto out = arguments.value("--sim-out")) harness->outputFolder_ = *out;
   const std::pair<const char*, Event::Kind> timed[] = {
-      {"--sim-capture", Event::Kind::MenuBar},
-      {"--sim-capture-screen", Event::Kind::Screen},
-      {"--sim-inventory", Event::Kind::Inventory},
+      {"--sim-capture", Event::Kind::MenuBar},       {"--sim-capture-screen", Event::Kind::Screen},
+      {"--sim-capture-window", Event::Kind::Window}, {"--sim-inventory", Event::Kind::Inventory},
       {"--sim-state", Event::Kind::State},
   };
   for (const auto& [flag, kind] : timed) {
@@ -130,6 +129,12 @@ void DesktopHarness::run(const Event& event) {
       std::string error;
       if (!sim::writePng(image, (folder / (event.name + ".png")).string(), &error))
         std::fprintf(stderr, "tucklet: %s\n", error.c_str());
+      break;
+    }
+    case Event::Kind::Window: {
+      std::string error = "no live window (there is no display)";
+      if (!windowCapture_ || !windowCapture_((folder / (event.name + ".png")).string(), error))
+        std::fprintf(stderr, "tucklet: --sim-capture-window: %s\n", error.c_str());
       break;
     }
     case Event::Kind::Inventory: {
