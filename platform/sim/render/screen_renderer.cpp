@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #include "platform/qt/gui/image_painter.h"
 
@@ -73,7 +74,10 @@ QFont barFont(double scale, bool bold = false) {
   return textFont(13, scale, bold ? QFont::Bold : QFont::Normal);
 }
 
-void drawWallpaper(QPainter& painter, const QRectF& area) {
+QImage wallpaper(QSize size) {
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&image);
+  const QRectF area(QPointF(0, 0), QSizeF(size));
   QLinearGradient sky(area.topLeft(), area.bottomRight());
   sky.setColorAt(0, QColor(56, 97, 176));
   sky.setColorAt(0.55, QColor(124, 86, 170));
@@ -84,6 +88,21 @@ void drawWallpaper(QPainter& painter, const QRectF& area) {
   glow.setColorAt(0, QColor(255, 214, 170, 110));
   glow.setColorAt(1, QColor(255, 214, 170, 0));
   painter.fillRect(area, glow);
+  return image;
+}
+
+// The gradients cost more than everything else on the screen; a live view redraws often at one
+// size, so the last wallpaper is kept.
+void drawWallpaper(QPainter& painter, QSize size) {
+  static std::mutex mutex;
+  static QImage last;
+  QImage picture;
+  {
+    std::lock_guard lock(mutex);
+    if (last.size() != size) last = wallpaper(size);
+    picture = last;
+  }
+  painter.drawImage(0, 0, picture);
 }
 
 std::string batteryIconName(SimDesktop& desktop) {
@@ -290,7 +309,7 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   Canvas canvas{painter, scale_, screen.frame.maxY(), screen.frame.x};
-  drawWallpaper(painter, QRectF(0, 0, image.width(), image.height()));
+  drawWallpaper(painter, image.size());
 
   const auto windows = desktop_.windowServer().onScreenWindows(true);
   // Ordinary windows, back to front.
