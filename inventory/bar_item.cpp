@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "inventory/text.h"
 
@@ -76,8 +77,7 @@ std::optional<SystemControl> systemControl(const BarItem& item,
 }
 
 std::string displayName(const BarItem& item, const platform::Workspace& workspace) {
-  if (auto control = systemControl(item, workspace))
-    return std::string(itemDisplayName(*control));
+  if (auto control = systemControl(item, workspace)) return std::string(itemDisplayName(*control));
   if (contains(item.identifier, "now-playing")) return "Now Playing";
   if (endsWith(item.name, "Icon") || localizedCaseInsensitiveContains(item.name, "server running"))
     return item.appName;
@@ -121,7 +121,8 @@ void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& 
     return collation.compare(a.first, b.first) < 0;
   });
   items.clear();
-  for (auto& [key, item] : keyed) items.push_back(std::move(item));
+  for (auto& [key, item] : keyed)
+    items.push_back(std::move(item));
 }
 
 std::string baseItemID(const std::optional<std::string>& ownerBundleIdentifier, pid_t pid,
@@ -136,10 +137,22 @@ std::string baseItemID(const std::optional<std::string>& ownerBundleIdentifier, 
 }
 
 void makeIdentitiesUnique(std::vector<BarItem>& items) {
+  // Every identity an item reports itself is taken first, so that an item whose identifier
+  // already ends in ":1" keeps it, and a repeat counts on past it.
+  std::set<std::string> taken;
+  for (const auto& item : items)
+    taken.insert(item.id);
   std::map<std::string, int> seen;
+  std::map<std::string, int> nextCount;
   for (auto& item : items) {
-    const int count = seen[item.id]++;
-    if (count > 0) item.id += ":" + std::to_string(count);
+    if (seen[item.id]++ == 0) continue;
+    int& count = nextCount.try_emplace(item.id, 1).first->second;
+    std::string unique;
+    do {
+      unique = item.id + ":" + std::to_string(count++);
+    } while (taken.contains(unique));
+    taken.insert(unique);
+    item.id = std::move(unique);
   }
 }
 

@@ -25,10 +25,10 @@
 namespace tucklet {
 
 struct BarItem {
-  std::string id;          // identity within one scan (owner part ":" item part [":" n])
-  std::string name;        // the item's own title, or a fallback
-  std::string appName;     // owning application's localized name, or "Application"
-  std::string identifier;  // "AXIdentifier", trimmed; empty when it has none
+  std::string id;                  // identity within one scan (owner part ":" item part [":" n])
+  std::string name;                // the item's own title, or a fallback
+  std::string appName;             // owning application's localized name, or "Application"
+  std::string identifier;          // "AXIdentifier", trimmed; empty when it has none
   platform::AXElementRef element;  // what is pressed to open the item
   platform::Rect frame;            // Accessibility coordinates (top-left origin, y down)
   platform::ImageRef icon;
@@ -69,7 +69,8 @@ void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& 
 // then the trimmed identifier or "index-" + the item's position among its owner's items.
 std::string baseItemID(const std::optional<std::string>& ownerBundleIdentifier, pid_t pid,
                        std::string_view trimmedIdentifier, std::size_t position);
-// Makes identities unique in discovery order: repeats get ":1", ":2", ...
+// Makes identities unique in discovery order: repeats get ":1", ":2", ..., counting on past any
+// identity another item of the scan has.
 void makeIdentitiesUnique(std::vector<BarItem>& items);
 
 }  // namespace tucklet

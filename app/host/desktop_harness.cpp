@@ -88,13 +88,14 @@ void DesktopHarness::start(platform::RunLoop& runLoop, sim::SimDesktop& desktop,
 void DesktopHarness::writeState(const std::filesystem::path& path) const {
   nlohmann::json json;
   if (auto controller = controller_ ? controller_() : nullptr) {
-    json["collapsed"] = controller->collapsed;
-    json["trusted"] = controller->trusted;
-    json["nativeVisibility"] = controller->nativeVisibility;
-    json["message"] =
-        controller->message ? nlohmann::json(*controller->message) : nlohmann::json(nullptr);
-    json["items"] = controller->items.size();
-    json["listedItems"] = controller->listedItems().size();
+    const auto& engine = controller->engine();
+    const auto& message = controller->message();
+    json["collapsed"] = engine.collapsed();
+    json["trusted"] = engine.trusted();
+    json["nativeVisibility"] = engine.nativeVisibility();
+    json["message"] = message ? nlohmann::json(*message) : nlohmann::json(nullptr);
+    json["items"] = controller->inventory().items().size();
+    json["listedItems"] = controller->itemsMenu().listedItems().size();
   }
   json["visibilityAssertions"] = desktop_->visibilityAssertionCount();
   json["ownStatusItems"] = desktop_->ownStatusItems().size();
@@ -141,7 +142,7 @@ void DesktopHarness::run(const Event& event) {
       auto json = nlohmann::json::array();
       if (auto controller = controller_ ? controller_() : nullptr) {
         const auto& workspace = controller->platform().workspace;
-        for (const auto& item : controller->items) {
+        for (const auto& item : controller->inventory().items()) {
           const auto control = systemControl(item, workspace);
           json.push_back({{"id", item.id},
                           {"name", item.name},

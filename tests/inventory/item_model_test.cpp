@@ -16,7 +16,8 @@ class OwnerWorkspace final : public platform::Workspace {
 
   std::vector<platform::RunningApplication> runningApplications() const override {
     std::vector<platform::RunningApplication> apps;
-    for (const auto& [pid, bundle] : owners) apps.push_back(*applicationForPid(pid));
+    for (const auto& [pid, bundle] : owners)
+      apps.push_back(*applicationForPid(pid));
     return apps;
   }
   std::optional<platform::RunningApplication> frontmostApplication() const override { return {}; }
@@ -172,6 +173,18 @@ TEST(ItemIdentityTest, OwnerPartPositionsAndRepeats) {
   EXPECT_EQ(items[1].id, "B:index-1");
   EXPECT_EQ(items[2].id, "B:X:1");
   EXPECT_EQ(items[3].id, "B:X:2");
+
+  // An item whose own identifier ends like a repeat keeps it; the repeat counts on past it.
+  std::vector<BarItem> clash(4);
+  clash[0].id = "B:Y";
+  clash[1].id = "B:Y";
+  clash[2].id = "B:Y:1";
+  clash[3].id = "B:Y";
+  makeIdentitiesUnique(clash);
+  EXPECT_EQ(clash[0].id, "B:Y");
+  EXPECT_EQ(clash[1].id, "B:Y:2");
+  EXPECT_EQ(clash[2].id, "B:Y:1");
+  EXPECT_EQ(clash[3].id, "B:Y:3");
 }
 
 TEST_F(ItemModelTest, SortOrders) {
