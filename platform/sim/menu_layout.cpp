@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/system_symbols.h"
 #include "platform/window_server.h"
 
 namespace tucklet::sim {
@@ -169,7 +170,8 @@ MenuLayout layOutMenu(const platform::MenuModel& model, const MenuTextWidth& tex
         shown.checked = row.checked;
         shown.hasSubmenu = !row.submenu.empty();
         shown.image = row.image;
-        if (!shown.image && !row.imageName.empty()) {
+        // A symbol the system does not have leaves the row without an image.
+        if (!shown.image && platform::SystemSymbols().hasSymbol(row.imageName)) {
           auto symbol = std::make_shared<platform::Image>();
           symbol->kind = platform::Image::Kind::SystemSymbol;
           symbol->name = row.imageName;

@@ -166,6 +166,17 @@ TEST_F(MenuTrackingTest, SizeAndPlaceFollowTheRows) {
   menu.appearance = platform::MenuAppearance::Light;
   popUp(menu);
   EXPECT_FALSE(desktop->openMenus().at(0).layout.dark);
+
+  // A known symbol opens an image column; a name the system does not know draws nothing, not
+  // even an empty square.
+  menu.rows.front().imageName = "wifi";
+  menu.rows.back().imageName = "no.such.symbol";
+  popUp(menu);
+  const auto layout = desktop->openMenus().at(0).layout;
+  ASSERT_NE(layout.rows.front().image, nullptr);
+  EXPECT_EQ(layout.rows.front().image->name, "wifi");
+  EXPECT_EQ(layout.rows.back().image, nullptr);
+  EXPECT_GT(layout.titleX, layout.imageX);
 }
 
 }  // namespace
