@@ -1,6 +1,7 @@
 // Reading a world from JSON: a file given with `--world PATH`, or the embedded default world.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <variant>
@@ -14,11 +15,15 @@ struct WorldError {
   std::string jsonPath;  // e.g. "apps[3].extras[0].width"; empty when the file itself is bad
   std::string message;   // what is wrong, e.g. "expected a number"
 
-  // One line: "<file>: <jsonPath>: <message>" (without the path part when there is none).
+  // One line: "<file>: <jsonPath>: <message>" (without the path part when there is none), with
+  // control characters escaped ("\n", "\x01") so that it is always exactly one line.
   std::string describe() const;
 };
 
 using WorldResult = std::variant<World, WorldError>;
+
+// The largest world file read; a larger one is refused at once.
+inline constexpr std::size_t kMaxWorldFileBytes = 16u << 20;
 
 WorldResult loadWorldFile(const std::string& path);
 WorldResult parseWorld(const std::string& json, const std::string& fileName);
