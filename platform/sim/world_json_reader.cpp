@@ -11,15 +11,11 @@
 
 namespace tucklet::sim::world_json {
 
-namespace {
-
 std::string formatNumber(double value) {
   char buffer[64];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
 }
-
-}  // namespace
 
 std::string describeKind(const Json& value) {
   switch (value.type()) {
@@ -91,10 +87,10 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-// The known key a misspelt one most likely meant: one or two edits away (one for short keys),
-// ignoring letter case, and not merely a different key of the same length.
-std::optional<std::string> closestKey(const std::string& key,
-                                      std::initializer_list<std::string_view> known) {
+}  // namespace
+
+std::optional<std::string> closestName(const std::string& key,
+                                       const std::vector<std::string_view>& known) {
   std::optional<std::string> best;
   std::size_t bestDistance = (key.size() <= 3 ? 1 : 2) + 1;
   for (const auto& candidate : known) {
@@ -106,6 +102,8 @@ std::optional<std::string> closestKey(const std::string& key,
   }
   return best;
 }
+
+namespace {
 
 // A long token in a library message (a huge invalid string or number) is cut short: the line
 // stays readable, and the place is named anyway.
@@ -362,7 +360,7 @@ ObjectReader::ObjectReader(const Json& value, std::string path,
   for (const auto& [key, unused] : value_.items()) {
     if (std::find(allowedKeys.begin(), allowedKeys.end(), key) != allowedKeys.end()) continue;
     std::string message = "unknown key";
-    if (auto suggestion = closestKey(key, allowedKeys)) {
+    if (auto suggestion = closestName(key, std::vector<std::string_view>(allowedKeys))) {
       message += " (did you mean \"" + *suggestion + "\"?)";
     }
     fail(pathOf(key), message);

@@ -30,6 +30,14 @@ struct JsonReadFailure {
 // What a value is, for "expected ..., got <this>": "text", "a number", "a list", "null", ...
 std::string describeKind(const Json& value);
 
+// A number as the messages write it: "0.05", "-3", "1e+300".
+std::string formatNumber(double value);
+
+// The known name a misspelt one most likely meant: one or two edits away (one for short names),
+// ignoring letter case, and not merely a different name of the same length.
+std::optional<std::string> closestName(const std::string& name,
+                                       const std::vector<std::string_view>& known);
+
 // "apps" + "pid" -> "apps.pid"; "" + "apps" -> "apps"; "apps" + 3 -> "apps[3]".
 std::string keyPath(const std::string& parent, std::string_view key);
 std::string indexPath(const std::string& parent, std::size_t index);

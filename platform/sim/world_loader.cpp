@@ -1,8 +1,10 @@
 #include "platform/sim/world_loader.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -125,6 +127,54 @@ WorldResult parseWorld(const std::string& json, const std::string& fileName) {
     // The reader checks every value's kind before converting it, so this is a gap in those
     // checks; still one line rather than an exception escaping.
     return WorldError{fileName, "", error.what()};
+  }
+}
+
+std::variant<TimelineStep, WorldError> parseTimelineArgument(const std::string& argument,
+                                                             const std::string& name,
+                                                             const World& world) {
+  const auto at = argument.rfind('@');
+  if (at == std::string::npos) {
+    return WorldError{name, "", "expected ACTION ARGUMENTS@SECONDS, got \"" + argument + "\""};
+  }
+  const std::string time = argument.substr(at + 1);
+  char* end = nullptr;
+  const double seconds = std::strtod(time.c_str(), &end);
+  if (time.empty() || end != time.c_str() + time.size() || !std::isfinite(seconds) || seconds < 0) {
+    return WorldError{name, "", "expected a time in seconds after \"@\", got \"" + time + "\""};
+  }
+  std::string step = argument.substr(0, at);
+  const auto first = step.find_first_not_of(" \t");
+  step = first == std::string::npos ? std::string() : step.substr(first);
+  const auto space = step.find_first_of(" \t");
+  const std::string action = step.substr(0, space);
+  std::string arguments;
+  if (space != std::string::npos) {
+    arguments = step.substr(space);
+    const auto from = arguments.find_first_not_of(" \t");
+    const auto to = arguments.find_last_not_of(" \t");
+    arguments = from == std::string::npos ? std::string() : arguments.substr(from, to - from + 1);
+  }
+  if (action.empty()) return WorldError{name, "", "no action before \"@\""};
+  try {
+    world_json::Json value;
+    if (!arguments.empty()) {
+      try {
+        value = world_json::parseStrict(arguments);
+      } catch (const world_json::JsonReadFailure&) {
+        value = arguments;  // not JSON: one text
+      }
+    }
+    TimelineContext context(world);
+    context.lastAt = 0;
+    auto parsed = readTimelineAction(action, value, action, context);
+    parsed.at = seconds;
+    parsed.where = name;
+    return parsed;
+  } catch (const world_json::JsonReadFailure& failure) {
+    return WorldError{name, failure.jsonPath, failure.message};
+  } catch (const nlohmann::json::exception& error) {
+    return WorldError{name, "", error.what()};
   }
 }
 
