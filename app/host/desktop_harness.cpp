@@ -153,16 +153,12 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
     harness->events_.push_back(event);
   }
   harness->onQuitStates_ = arguments.values("--sim-state-on-quit");
-  const auto steps = arguments.values("--sim-do");
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    auto parsed =
-        sim::parseTimelineArgument(steps[i], "--sim-do[" + std::to_string(i) + "]", world);
-    if (auto* failure = std::get_if<sim::WorldError>(&parsed)) {
-      error = failure->describe();
-      return nullptr;
-    }
-    harness->steps_.push_back(std::get<sim::TimelineStep>(std::move(parsed)));
+  auto steps = sim::parseTimelineArguments(arguments.values("--sim-do"), "--sim-do", world);
+  if (auto* failure = std::get_if<sim::WorldError>(&steps)) {
+    error = failure->describe();
+    return nullptr;
   }
+  harness->steps_ = std::get<std::vector<sim::TimelineStep>>(std::move(steps));
   if (harness->events_.empty() && harness->onQuitStates_.empty() && harness->steps_.empty())
     return nullptr;
   return harness;

@@ -130,18 +130,19 @@ WorldResult parseWorld(const std::string& json, const std::string& fileName) {
   }
 }
 
-std::variant<TimelineStep, WorldError> parseTimelineArgument(const std::string& argument,
-                                                             const std::string& name,
-                                                             const World& world) {
+namespace {
+
+// One "ACTION ARGUMENTS@SECONDS" step, read in `context`.
+TimelineStep readTimelineArgument(const std::string& argument, const std::string& where,
+                                  TimelineContext& context) {
   const auto at = argument.rfind('@');
-  if (at == std::string::npos) {
-    return WorldError{name, "", "expected ACTION ARGUMENTS@SECONDS, got \"" + argument + "\""};
-  }
+  if (at == std::string::npos)
+    world_json::fail("", "expected ACTION ARGUMENTS@SECONDS, got \"" + argument + "\"");
   const std::string time = argument.substr(at + 1);
   char* end = nullptr;
   const double seconds = std::strtod(time.c_str(), &end);
   if (time.empty() || end != time.c_str() + time.size() || !std::isfinite(seconds) || seconds < 0) {
-    return WorldError{name, "", "expected a time in seconds after \"@\", got \"" + time + "\""};
+    world_json::fail("", "expected a time in seconds after \"@\", got \"" + time + "\"");
   }
   std::string step = argument.substr(0, at);
   const auto first = step.find_first_not_of(" \t");
@@ -155,27 +156,41 @@ std::variant<TimelineStep, WorldError> parseTimelineArgument(const std::string& 
     const auto to = arguments.find_last_not_of(" \t");
     arguments = from == std::string::npos ? std::string() : arguments.substr(from, to - from + 1);
   }
-  if (action.empty()) return WorldError{name, "", "no action before \"@\""};
-  try {
-    world_json::Json value;
-    if (!arguments.empty()) {
-      try {
-        value = world_json::parseStrict(arguments);
-      } catch (const world_json::JsonReadFailure&) {
-        value = arguments;  // not JSON: one text
-      }
+  if (action.empty()) world_json::fail("", "no action before \"@\"");
+  world_json::Json value;
+  if (!arguments.empty()) {
+    try {
+      value = world_json::parseStrict(arguments);
+    } catch (const world_json::JsonReadFailure&) {
+      value = arguments;  // not JSON: one text
     }
-    TimelineContext context(world);
-    context.lastAt = 0;
-    auto parsed = readTimelineAction(action, value, action, context);
-    parsed.at = seconds;
-    parsed.where = name;
-    return parsed;
-  } catch (const world_json::JsonReadFailure& failure) {
-    return WorldError{name, failure.jsonPath, failure.message};
-  } catch (const nlohmann::json::exception& error) {
-    return WorldError{name, "", error.what()};
   }
+  // Command-line steps are sorted by time when they are played, so they need not come in order.
+  context.lastAt = 0;
+  auto parsed = readTimelineAction(action, value, action, context);
+  parsed.at = seconds;
+  parsed.where = where;
+  return parsed;
+}
+
+}  // namespace
+
+std::variant<std::vector<TimelineStep>, WorldError> parseTimelineArguments(
+    const std::vector<std::string>& arguments, const std::string& name, const World& world) {
+  std::vector<TimelineStep> steps;
+  std::string where;
+  try {
+    TimelineContext context(world);
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+      where = name + "[" + std::to_string(i) + "]";
+      steps.push_back(readTimelineArgument(arguments[i], where, context));
+    }
+  } catch (const world_json::JsonReadFailure& failure) {
+    return WorldError{where, failure.jsonPath, failure.message};
+  } catch (const nlohmann::json::exception& error) {
+    return WorldError{where, "", error.what()};
+  }
+  return steps;
 }
 
 const std::string& defaultWorldJson() {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "platform/sim/world.h"
 
@@ -27,15 +28,15 @@ inline constexpr std::size_t kMaxWorldFileBytes = 16u << 20;
 
 WorldResult loadWorldFile(const std::string& path);
 WorldResult parseWorld(const std::string& json, const std::string& fileName);
-// One timeline step given on the command line as "ACTION ARGUMENTS@SECONDS": the action's name,
-// then (after a space) its arguments as JSON, then "@" and the time. Arguments that are not JSON
-// are taken as one text, so `quitApplication com.raycast.macos@4` and `typeText hello@2` need no
-// quotes; an action without arguments is written alone (`simulateWake@3`). Checked against
-// `world` like a step of its timeline; an error names `name` ("--sim-do[0]") where a world error
-// names the file.
-std::variant<TimelineStep, WorldError> parseTimelineArgument(const std::string& argument,
-                                                             const std::string& name,
-                                                             const World& world);
+// Timeline steps given on the command line, each as "ACTION ARGUMENTS@SECONDS": the action's
+// name, then (after a space) its arguments as JSON, then "@" and the time. Arguments that are not
+// JSON are taken as one text, so `quitApplication com.raycast.macos@4` and `typeText hello@2` need
+// no quotes; an action without arguments is written alone (`simulateWake@3`). Checked against
+// `world` (and the applications its timeline and the steps before launch) like the steps of a
+// world's timeline, though not bound to its order; an error names the step as
+// "<name>[<index>]" ("--sim-do[0]") where a world error names the file.
+std::variant<std::vector<TimelineStep>, WorldError> parseTimelineArguments(
+    const std::vector<std::string>& arguments, const std::string& name, const World& world);
 
 // The embedded default desktop (a 14-inch laptop, OS 27.0, the framework present).
 World defaultWorld();
