@@ -1,6 +1,7 @@
-// A timeline run by the whole program: Accessibility trust is revoked five seconds after the
-// collapse, and the state file then shows what a person would see: every item back on screen,
-// Tucklet's own item with its picture and tool tip, and the notice.
+// A timeline run by the whole program (examples/trust-revoked.json): two Option-clicks on the
+// Tucklet icon reveal and fold the items, Accessibility trust is revoked about five seconds after
+// the first collapse, and the state file then shows what a person would see: every item back on
+// screen, Tucklet's own item with its picture and tool tip, and the notice.
 #include <string>
 
 #include "platform/host/plist_user_defaults.h"
@@ -24,7 +25,7 @@ TEST(ProgramTimeline, TrustRevokedAfterTheCollapseBringsEveryItemBackWithTheNoti
   const auto out = scratch.root() / "out";
   Program program(scratch,
                   {"--world", worldFile.string(), "--sim-out", out.string(), "--sim-state",
-                   "collapsed@2.5", "--sim-state", "after@8", "--sim-quit-after", "9"},
+                   "collapsed@3.5", "--sim-state", "after@8", "--sim-quit-after", "9"},
                   "tucklet");
   EXPECT_EQ(program.exitCode(), 0) << program.standardError();
   EXPECT_EQ(program.standardError().find("tucklet:"), std::string::npos)
