@@ -138,7 +138,7 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
     for (const auto& value : arguments.values(flag)) {
       Event event{kind, {}, 0};
       if (!parseTimed(value, event.name, event.seconds)) {
-        error = std::string(flag) + ": expected NAME@SECONDS, got \"" + value + "\"";
+        error = std::string(flag) + ": expected NAME@SECONDS, got \"" + shown(value) + "\"";
         return nullptr;
       }
       harness->events_.push_back(event);
@@ -147,7 +147,7 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
   if (auto quit = arguments.value("--sim-quit-after")) {
     Event event{Event::Kind::Quit, {}, 0};
     if (!parseTimed("quit@" + *quit, event.name, event.seconds)) {
-      error = "--sim-quit-after: expected a number of seconds, got \"" + *quit + "\"";
+      error = "--sim-quit-after: expected a number of seconds, got \"" + shown(*quit) + "\"";
       return nullptr;
     }
     harness->events_.push_back(event);
