@@ -45,18 +45,19 @@ platform::ActivationPolicy initialActivationPolicy(platform::Platform& platform)
   return setUp ? platform::ActivationPolicy::Accessory : platform::ActivationPolicy::Regular;
 }
 
-AppDelegate::AppDelegate(platform::Platform& platform, Arguments arguments,
-                         bool profileOnboarding_, InstanceClaim claimInstance)
+AppDelegate::AppDelegate(platform::Platform& platform, Arguments arguments, bool profileOnboarding_,
+                         InstanceClaim claimInstance)
     : profileOnboarding(profileOnboarding_),
       platform_(platform),
       arguments_(std::move(arguments)),
       claimInstance_(std::move(claimInstance)) {}
 
-void AppDelegate::applicationWillFinishLaunching() { platform_.menus.setMainMenu(makeMainMenu()); }
+void AppDelegate::applicationWillFinishLaunching() {
+  platform_.menus.setMainMenu(makeMainMenu());
+}
 
 void AppDelegate::applicationDidFinishLaunching() {
-  const auto bundle =
-      platform_.workspace.mainBundle().identifier.value_or(fallbackBundleIdentifier);
+  const auto bundle = ownBundleIdentifier(platform_.workspace);
   const auto self = platform_.workspace.currentProcessId();
   for (const auto& app : platform_.workspace.runningApplications()) {
     if (app.bundleIdentifier == bundle && app.pid != self) {
@@ -68,7 +69,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     platform_.application.terminate();
     return;
   }
-  controller = BarController::create(platform_, arguments_, profileOnboarding);
+  controller = std::make_shared<BarController>(platform_, arguments_, profileOnboarding);
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -76,7 +77,6 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool) {
-  if (controller) controller->openSettingsWindow();
   return true;
 }
 

@@ -1,113 +1,133 @@
-// Creation, start-up, preference reactions and termination of the controller.
+// Creation, the preference reactions, the sequences across parts, and termination.
 #include "app/bar_controller.h"
 
+#include "visibility/divider_geometry.h"
 #include "visibility/native_visibility.h"
 
 namespace tucklet {
 
 namespace {
 
+constexpr const char* accessibilitySettingsURL =
+    "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility";
 constexpr double startupDelay = 0.6;
-constexpr double trustCheckInterval = 2.0;
 constexpr double visibilityDebounceDelay = 0.15;
-constexpr double runningApplicationsDebounceDelay = 0.7;
-constexpr double expandedDividerLength = 18;
+constexpr double rescanAfterShowAll = 0.25;
 
 }  // namespace
 
-std::shared_ptr<BarController> BarController::create(platform::Platform& platform,
-                                                     Arguments arguments, bool profileOnboarding) {
-  std::shared_ptr<BarController> controller(
-      new BarController(platform, std::move(arguments), profileOnboarding));
-  controller->start();
-  return controller;
+std::string ownBundleIdentifier(const platform::Workspace& workspace) {
+  return workspace.mainBundle().identifier.value_or(fallbackBundleIdentifier);
 }
 
 BarController::BarController(platform::Platform& platform, Arguments arguments,
                              bool profileOnboarding)
-    : preferences(std::make_unique<Preferences>(platform.defaults)),
-      trusted(platform.accessibility.isProcessTrusted()),
-      loginEnabled(platform.loginService.status() == platform::LoginItemStatus::Enabled),
-      nativeVisibility(QVVisibilityAvailable()),
-      platform_(platform),
+    : platform_(platform),
       arguments_(std::move(arguments)),
-      profileOnboarding_(profileOnboarding) {}
-
-BarController::~BarController() = default;
-
-std::string BarController::bundleIdentifier() const {
-  return platform_.workspace.mainBundle().identifier.value_or(fallbackBundleIdentifier);
-}
-
-void BarController::start() {
+      profileOnboarding_(profileOnboarding),
+      preferences_(std::make_unique<Preferences>(platform.defaults)),
+      loginEnabled_(platform.loginService.status() == platform::LoginItemStatus::Enabled),
+      nativeVisibility_(QVVisibilityAvailable()) {
+  // Tucklet's icon first, then the divider: the bar places them in this order.
   auto& statusBar = platform_.statusBar;
-  toggle = statusBar.createStatusItem(platform::StatusItem::VariableLength);
-  boundary = statusBar.createStatusItem(expandedDividerLength);
+  auto toggle = statusBar.createStatusItem(platform::StatusItem::VariableLength);
+  auto boundary = statusBar.createStatusItem(expandedDividerLength);
 
-  settingsTab = preferences->setupComplete() ? "behavior" : "setup";
+  settingsTab_ = preferences_->setupComplete() ? "behavior" : "setup";
 
   toggle->setAutosaveName(toggleAutosaveName);
   boundary->setAutosaveName(boundaryAutosaveName);
-  if (nativeVisibility) boundary->setVisible(false);
+  if (nativeVisibility_) boundary->setVisible(false);
   toggle->setVisible(true);
   toggle->setRemovalAllowed(false);
   boundary->setRemovalAllowed(false);
 
-  setUpToggle();
-  setUpDivider();
+  // Each part sets its own item up. Parts built later are reached through the links, which run
+  // only while the controller lives.
+  statusItem_ = std::make_unique<StatusItem>(
+      toggle, *preferences_, lifetime_,
+      StatusItem::Links{
+          .listedItemCount = [this] { return itemsMenu_->listedItems().size(); },
+          .itemsMenuShown = [this] { return itemsMenu_->pickerIsShown(); },
+          .closeItemsMenu = [this] { itemsMenu_->cancelMenuTracking(); },
+          .toggleReveal = [this] { toggleReveal(); },
+          .showItemsMenu = {},
+          .toggleOverflowBar = {},
+          .openSettingsWindow = {},
+      });
+  divider_ = std::make_unique<Divider>(boundary, toggle, platform_.screens, lifetime_,
+                                       [this] { toggleReveal(); });
 
-  pickerMenu.title = "tucklet";
-  pickerMenu.autoenablesItems = false;
-  pickerMenu.minimumWidth = 270;
+  itemsMenu_ = std::make_unique<ItemsMenu>(
+      platform_, *preferences_, nativeVisibility_,
+      ItemsMenu::Links{
+          .items = [this]() -> const std::vector<BarItem>& { return inventory_->items(); },
+          .scheduleAutoCollapse = [this] { engine_->scheduleAutoCollapse(); },
+      });
 
-  auto& runLoop = platform_.runLoop;
-  subscriptions.push_back(preferences->changes.connect(
-      weakly([](BarController& self, const std::string& key) { self.reactToPreference(key); })));
+  subscriptions_.push_back(preferences_->changes.connect(
+      lifetime_.guard([this](const std::string& key) { reactToPreference(key); })));
   visibilityDebounce_ = std::make_unique<platform::Debouncer>(
-      runLoop, visibilityDebounceDelay, platform::TimerMode::Default,
-      weakly([](BarController& self) { self.visibilityRefresh(); }));
-  subscriptions.push_back(preferences->visibilityChanges.connect(
-      [debounce = visibilityDebounce_.get()] { debounce->trigger(); }));
-  runningApplicationsDebounce_ = std::make_unique<platform::Debouncer>(
-      runLoop, runningApplicationsDebounceDelay, platform::TimerMode::Default,
-      weakly([](BarController& self) { self.requestInventoryRefresh(); }));
-  subscriptions.push_back(platform_.workspace.observe(
-      platform::WorkspaceNotification::RunningApplicationsChanged,
-      [debounce = runningApplicationsDebounce_.get()](pid_t) { debounce->trigger(); }));
+      platform_.runLoop, visibilityDebounceDelay, platform::TimerMode::Default,
+      lifetime_.guard([this] { engine_->visibilityRefresh(); }));
+  subscriptions_.push_back(preferences_->visibilityChanges.connect(
+      lifetime_.guard([this] { visibilityDebounce_->trigger(); })));
 
-  permissionTimer = runLoop.scheduleTimer(trustCheckInterval, true, platform::TimerMode::Common,
-                                          weakly([](BarController& self) { self.trustCheck(); }));
+  // Starts the trust check.
+  engine_ = std::make_unique<VisibilityEngine>(platform_, *preferences_, notice_, lifetime_,
+                                               nativeVisibility_,
+                                               ownBundleIdentifier(platform_.workspace),
+                                               *statusItem_, *divider_, *itemsMenu_, engineLinks());
+  // Starts observing what asks for a rescan.
+  inventory_ = std::make_unique<Inventory>(
+      platform_, notice_, lifetime_, *engine_, *divider_, *itemsMenu_, *statusItem_,
+      Inventory::Links{.openingItem = [this] { return opener_->activeItem().has_value(); }});
+  opener_ = std::make_unique<ItemOpener>(platform_, *engine_);
 
-  for (auto notification : {platform::WorkspaceNotification::ApplicationLaunched,
-                            platform::WorkspaceNotification::ApplicationTerminated,
-                            platform::WorkspaceNotification::DidWake,
-                            platform::WorkspaceNotification::ActiveSpaceChanged,
-                            platform::WorkspaceNotification::ScreenParametersChanged}) {
-    observers.push_back(platform_.workspace.observe(
-        notification, weakly([](BarController& self, pid_t) { self.requestInventoryRefresh(); })));
-  }
+  statusItem_->refreshStatusItem();
 
-  refreshStatusItem();
-  createFeatureRuntime();
-  createInterfaceReview();
+  showOnboarding_ = profileOnboarding_ || !(engine_->trusted() && preferences_->setupComplete());
+  platform_.runLoop.asyncAfter(showOnboarding_ ? 0.0 : startupDelay,
+                               lifetime_.guard([this] { startupStep(); }));
+}
 
-  showOnboarding_ = profileOnboarding_ || !(trusted && preferences->setupComplete());
-  runLoop.asyncAfter(showOnboarding_ ? 0.0 : startupDelay,
-                     weakly([](BarController& self) { self.startupStep(); }));
+VisibilityEngine::Links BarController::engineLinks() {
+  return {
+      .items = [this]() -> const std::vector<BarItem>& { return inventory_->items(); },
+      .requestInventoryRefresh = [this] { return inventory_->requestInventoryRefresh(); },
+      .refreshInventory =
+          [this](std::function<void(bool)> completion) {
+            inventory_->refreshInventory(std::move(completion));
+          },
+      .synchronousInventoryRefresh = [this] { inventory_->synchronousInventoryRefresh(); },
+      .inventoryRefreshPending = [this] { return inventory_->inventoryRefreshPending(); },
+      .clearInventory = [this] { inventory_->clear(); },
+      .openingItem = [this] { return opener_->activeItem().has_value(); },
+      .endOpening = [this] { opener_->endOpening(); },
+      .recordLatency = [this](const std::string& mark) { opener_->recordLatency(mark); },
+      .onboarding = [this] { return onboarding_.get(); },
+      .ensureOnboarding = [this]() -> OnboardingController& { return ensureOnboarding(); },
+      .showAll = [this] { showAll(); },
+      .requestAccess = [this] { requestAccess(); },
+      .startOnboarding = [this] { startOnboarding(); },
+      .openSettingsWindow = {},
+      .closeSettingsWindow = {},
+      .settingsWindowVisible = {},
+      .accessPanelShown = {},
+  };
+}
+
+BarController::~BarController() {
+  lifetime_.end();
 }
 
 void BarController::reactToPreference(const std::string& key) {
-  if (key == "symbol" || key == "showCount" || key == "excludedIDs") {
-    refreshStatusItem();
+  if (key == "symbol" || key == "showCount" || key == "excludedIDs" || key == "features" ||
+      key == "visibleBundles" || key == "visibleSystemItems" || key == "hideBattery" ||
+      key == "hideDateTime") {
+    statusItem_->refreshStatusItem();
   } else if (key == "autoCollapse" || key == "collapseDelay") {
-    scheduleAutoCollapse();
-  } else if (key == "features") {
-    reloadFeatureConfiguration();
-    refreshStatusItem();
-  } else if (key == "visibleBundles" || key == "visibleSystemItems" || key == "hideBattery" ||
-             key == "hideDateTime") {
-    noteManualVisibilityChange();
-    refreshStatusItem();
+    engine_->scheduleAutoCollapse();
   }
 }
 
@@ -115,37 +135,57 @@ void BarController::startupStep() {
   if (showOnboarding_)
     startOnboarding();
   else
-    initialCollapse();
-
-  if (auto verify = arguments_.value("--verify")) {
-    platform_.runLoop.asyncAfter(
-        1.5, weakly([value = *verify](BarController& self) { self.runVerification(value); }));
-  }
+    engine_->initialCollapse();
   if (arguments_.contains("--request-access")) requestAccess();
-  if (auto smoke = arguments_.value("--smoke-test")) {
-    testOutput = *smoke;
-    runSmokeTest();
+}
+
+void BarController::showAll() {
+  itemsMenu_->cancelMenuTracking();
+  opener_->endOpening();
+  engine_->fullReveal();
+  platform_.runLoop.asyncAfter(
+      rescanAfterShowAll, lifetime_.guard([this] { inventory_->synchronousInventoryRefresh(); }));
+  engine_->scheduleAutoCollapse();
+}
+
+void BarController::toggleReveal() {
+  itemsMenu_->cancelMenuTracking();
+  if (engine_->setupInProgress()) return;
+  // A divider rescan shows the bar for a moment before folding it again: to the user it is still
+  // collapsed, and a click asks to see everything.
+  if (engine_->collapsed() || engine_->foldingBack()) {
+    showAll();
+  } else if (engine_->trusted()) {
+    if (preferences_->setupComplete())
+      engine_->collapse();
+    else
+      engine_->beginSetup();
+  } else {
+    requestAccess();
   }
 }
 
-void BarController::applicationWillTerminate() {
-  terminated_ = true;
-  stopFeatureRuntime();
-  featureRuntime.reset();
-  if (onboarding) closeOnboarding();
-  closeAccessPopover();
-  if (permissionTimer) permissionTimer->invalidate();
-  if (collapseTimer) collapseTimer->invalidate();
-  endOpening();
-  fullReveal();
-  if (boundary) boundary->setLength(expandedDividerLength);
-  if (boundary) platform_.statusBar.removeStatusItem(boundary);
-  if (toggle) platform_.statusBar.removeStatusItem(toggle);
-  // Nothing may reach a removed item or a stopped controller any more.
-  subscriptions.clear();
-  observers.clear();
-  visibilityDebounce_.reset();
-  runningApplicationsDebounce_.reset();
+OnboardingController& BarController::ensureOnboarding() {
+  if (!onboarding_) onboarding_ = std::make_unique<OnboardingController>(platform_);
+  return *onboarding_;
+}
+
+void BarController::requestAccess() {
+  if (engine_->setupInProgress()) return;
+  if (engine_->trusted()) {
+    platform_.workspace.openURL(accessibilitySettingsURL);
+    return;
+  }
+  ensureOnboarding().openSystemSettingsWithGuide();
+}
+
+void BarController::startOnboarding() {
+  if (engine_->setupInProgress()) return;
+  itemsMenu_->cancelMenuTracking();
+  engine_->scheduleAutoCollapse();
+  showAll();
+  engine_->stopAutoCollapse();
+  ensureOnboarding().showWindow();
 }
 
 void BarController::setLoginItem(bool enabled) {
@@ -153,15 +193,35 @@ void BarController::setLoginItem(bool enabled) {
   std::string error;
   const bool ok = enabled ? login.registerMainApp(error) : login.unregisterMainApp(error);
   if (!ok) {
-    message = "Could not change login startup: " + error;
+    notice_.show("Could not change login startup: " + error);
     return;
   }
   const auto status = login.status();
-  loginEnabled = status == platform::LoginItemStatus::Enabled;
+  loginEnabled_ = status == platform::LoginItemStatus::Enabled;
   if (status == platform::LoginItemStatus::RequiresApproval) {
-    message = "Approve tucklet in System Settings → General → Login Items.";
+    notice_.show("Approve tucklet in System Settings → General → Login Items.");
     login.openLoginItemsSettings();
   }
+}
+
+void BarController::applicationWillTerminate() {
+  // Nothing scheduled before this point may hide anything once the menu bar is restored.
+  lifetime_.end();
+  if (onboarding_) {
+    onboarding_->endHandOff();
+    onboarding_->closeWindow();
+  }
+  engine_->stopTimers();
+  opener_->endOpening();
+  engine_->fullReveal();
+  const auto& boundary = divider_->item();
+  boundary->setLength(expandedDividerLength);
+  platform_.statusBar.removeStatusItem(boundary);
+  platform_.statusBar.removeStatusItem(statusItem_->item());
+  // Nothing reaches a removed item or a stopped controller any more.
+  subscriptions_.clear();
+  visibilityDebounce_.reset();
+  inventory_->stopRefreshTriggers();
 }
 
 }  // namespace tucklet

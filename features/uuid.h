@@ -1,12 +1,11 @@
 // Identifiers of user-made feature records: random (version 4) UUIDs, written as canonical
-// upper-case hyphenated text, e.g. "E621E1F8-C36C-495A-93FC-0C247A3E6E5F".
+// upper-case hyphenated text, e.g. "E621E1F8-C36C-495A-93FC-0C247A3E6E5F". Made, written and read
+// by libuuid.
 #pragma once
 
 #include <array>
 #include <compare>
-#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,8 +37,3 @@ class Uuid {
 };
 
 }  // namespace tucklet
-
-template <>
-struct std::hash<tucklet::Uuid> {
-  std::size_t operator()(const tucklet::Uuid& uuid) const noexcept;
-};

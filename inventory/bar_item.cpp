@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "inventory/text.h"
 
@@ -48,14 +49,15 @@ std::string ownerBundle(const BarItem& item, const platform::Workspace& workspac
 }
 
 std::optional<SystemControl> protectedControl(std::string_view identifier, std::string_view name) {
-  const auto id = lowercased(identifier);
-  const auto lowerName = lowercased(name);
+  // Case folded once: the texts compared against are folded already.
+  const auto id = caseFolded(identifier);
+  const auto foldedName = caseFolded(name);
   if (contains(id, "apple.menuextra.battery") || contains(id, "controlcenter.battery"))
     return SystemControl::battery;
-  if (lowerName == "battery") return SystemControl::battery;
+  if (foldedName == "battery") return SystemControl::battery;
   if (contains(id, "apple.menuextra.clock") || contains(id, "controlcenter.clock"))
     return SystemControl::clock;
-  if (std::find(clockNames.begin(), clockNames.end(), lowerName) != clockNames.end())
+  if (std::find(clockNames.begin(), clockNames.end(), foldedName) != clockNames.end())
     return SystemControl::clock;
   return std::nullopt;
 }
@@ -75,10 +77,9 @@ std::optional<SystemControl> systemControl(const BarItem& item,
 }
 
 std::string displayName(const BarItem& item, const platform::Workspace& workspace) {
-  if (auto control = systemControl(item, workspace))
-    return std::string(itemDisplayName(*control));
+  if (auto control = systemControl(item, workspace)) return std::string(itemDisplayName(*control));
   if (contains(item.identifier, "now-playing")) return "Now Playing";
-  if (endsWith(item.name, "Icon") || containsIgnoringCase(item.name, "server running"))
+  if (endsWith(item.name, "Icon") || localizedCaseInsensitiveContains(item.name, "server running"))
     return item.appName;
   return item.name;
 }
@@ -111,15 +112,17 @@ void sortLeftToRight(std::vector<BarItem>& items) {
   });
 }
 
-void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& workspace) {
+void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& workspace,
+                        const Collation& collation) {
   std::vector<std::pair<std::string, BarItem>> keyed;
   keyed.reserve(items.size());
   for (auto& item : items) keyed.emplace_back(displayName(item, workspace), std::move(item));
-  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-    return localizedStandardCompare(a.first, b.first) < 0;
+  std::stable_sort(keyed.begin(), keyed.end(), [&collation](const auto& a, const auto& b) {
+    return collation.compare(a.first, b.first) < 0;
   });
   items.clear();
-  for (auto& [key, item] : keyed) items.push_back(std::move(item));
+  for (auto& [key, item] : keyed)
+    items.push_back(std::move(item));
 }
 
 std::string baseItemID(const std::optional<std::string>& ownerBundleIdentifier, pid_t pid,
@@ -134,10 +137,22 @@ std::string baseItemID(const std::optional<std::string>& ownerBundleIdentifier, 
 }
 
 void makeIdentitiesUnique(std::vector<BarItem>& items) {
+  // Every identity an item reports itself is taken first, so that an item whose identifier
+  // already ends in ":1" keeps it, and a repeat counts on past it.
+  std::set<std::string> taken;
+  for (const auto& item : items)
+    taken.insert(item.id);
   std::map<std::string, int> seen;
+  std::map<std::string, int> nextCount;
   for (auto& item : items) {
-    const int count = seen[item.id]++;
-    if (count > 0) item.id += ":" + std::to_string(count);
+    if (seen[item.id]++ == 0) continue;
+    int& count = nextCount.try_emplace(item.id, 1).first->second;
+    std::string unique;
+    do {
+      unique = item.id + ":" + std::to_string(count++);
+    } while (taken.contains(unique));
+    taken.insert(unique);
+    item.id = std::move(unique);
   }
 }
 

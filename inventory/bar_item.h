@@ -16,6 +16,7 @@
 #include <sys/types.h>
 
 #include "inventory/system_control.h"
+#include "inventory/text.h"
 #include "platform/accessibility.h"
 #include "platform/geometry.h"
 #include "platform/image.h"
@@ -24,10 +25,10 @@
 namespace tucklet {
 
 struct BarItem {
-  std::string id;          // identity within one scan (owner part ":" item part [":" n])
-  std::string name;        // the item's own title, or a fallback
-  std::string appName;     // owning application's localized name, or "Application"
-  std::string identifier;  // "AXIdentifier", trimmed; empty when it has none
+  std::string id;                  // identity within one scan (owner part ":" item part [":" n])
+  std::string name;                // the item's own title, or a fallback
+  std::string appName;             // owning application's localized name, or "Application"
+  std::string identifier;          // "AXIdentifier", trimmed; empty when it has none
   platform::AXElementRef element;  // what is pressed to open the item
   platform::Rect frame;            // Accessibility coordinates (top-left origin, y down)
   platform::ImageRef icon;
@@ -60,14 +61,16 @@ std::optional<std::string> helpText(const BarItem& item, const platform::Workspa
 
 // Left to right by the frame's minimum x (stable: equal x keeps the incoming order).
 void sortLeftToRight(std::vector<BarItem>& items);
-// By display name in Finder order (stable).
-void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& workspace);
+// By display name in the Finder's order under the given locale, the user's by default.
+void sortAlphabetically(std::vector<BarItem>& items, const platform::Workspace& workspace,
+                        const Collation& collation = Collation::user());
 
 // Item identities within one scan: the owner part (bundle identifier, else the decimal pid), ":",
 // then the trimmed identifier or "index-" + the item's position among its owner's items.
 std::string baseItemID(const std::optional<std::string>& ownerBundleIdentifier, pid_t pid,
                        std::string_view trimmedIdentifier, std::size_t position);
-// Makes identities unique in discovery order: repeats get ":1", ":2", ...
+// Makes identities unique in discovery order: repeats get ":1", ":2", ..., counting on past any
+// identity another item of the scan has.
 void makeIdentitiesUnique(std::vector<BarItem>& items);
 
 }  // namespace tucklet

@@ -52,13 +52,6 @@ std::optional<platform::Rect> readFrame(const platform::Accessibility& ax,
   return platform::Rect{origin->x, origin->y, extent->width, extent->height};
 }
 
-std::size_t characterCount(const std::string& text) {
-  std::size_t count = 0;
-  for (unsigned char c : text)
-    if ((c & 0xC0) != 0x80) ++count;
-  return count;
-}
-
 bool hasAppExtension(const std::optional<std::string>& path) {
   if (!path) return false;
   std::string p = *path;
@@ -78,23 +71,24 @@ AXElementRef itemElement(const platform::Accessibility& ax, const AXElementRef& 
   return child;
 }
 
-// The icons of the running applications by lowercased name (the first application of a name
-// wins), made once per scan: lowercasing every name again for every item would make a scan's cost
+// The icons of the running applications by case-folded name (the first application of a name
+// wins), made once per scan: folding every name again for every item would make a scan's cost
 // grow with the square of the number of applications.
 using IconsByName = std::unordered_map<std::string, platform::ImageRef>;
 
 IconsByName iconsByName(const std::vector<platform::RunningApplication>& running) {
   IconsByName icons;
   for (const auto& app : running)
-    if (app.localizedName) icons.emplace(lowercased(*app.localizedName), app.icon);
+    if (app.localizedName) icons.emplace(caseFolded(*app.localizedName), app.icon);
   return icons;
 }
 
 platform::ImageRef iconForItem(const platform::RunningApplication& owner, const std::string& name,
                                const IconsByName& icons, const platform::Workspace& workspace) {
   if (owner.localizedName && *owner.localizedName == name) return owner.icon;
-  if (name.find('/') == std::string::npos && characterCount(name) <= 79) {
-    if (auto it = icons.find(lowercased(name)); it != icons.end()) return it->second;
+  // A name no longer in bytes has no more characters either, and needs no counting.
+  if (name.find('/') == std::string::npos && (name.size() <= 79 || characterCount(name) <= 79)) {
+    if (auto it = icons.find(caseFolded(name)); it != icons.end()) return it->second;
     for (const char* folder : {"/Applications/", "/System/Applications/"}) {
       const auto path = folder + name + ".app";
       if (workspace.fileExists(path)) return workspace.iconForFile(path);
@@ -104,7 +98,7 @@ platform::ImageRef iconForItem(const platform::RunningApplication& owner, const 
 }
 
 void scanApplication(const platform::Accessibility& ax, const platform::Workspace& workspace,
-                     const platform::RunningApplication& app, const IconsByName& running,
+                     const platform::RunningApplication& app, const IconsByName& icons,
                      std::vector<BarItem>& out) {
   const auto appElement = ax.applicationElement(app.pid);
   if (!appElement) return;
@@ -138,7 +132,7 @@ void scanApplication(const platform::Accessibility& ax, const platform::Workspac
     }
     item.id = baseItemID(app.bundleIdentifier, app.pid, item.identifier, i);
     item.appName = app.localizedName.value_or("Application");
-    item.icon = iconForItem(app, item.name, running, workspace);
+    item.icon = iconForItem(app, item.name, icons, workspace);
     item.element = element;
     item.frame = *frame;
     item.pid = app.pid;

@@ -1,56 +1,62 @@
-// Tucklet's own status item: its set-up, its image and count, and what a click does.
-#include "app/bar_controller.h"
+#include "menubar/status_item.h"
+
 #include "menubar/fold_image.h"
 
 namespace tucklet {
 
-void BarController::setUpToggle() {
-  toggle->setAccessibilityLabel("tucklet");
-  toggle->setToolTip("tucklet — menu bar items. Option-click to reveal.");
-  // Without expanded interface sessions on this platform, left clicks reach the same dispatcher.
-  toggle->setAction(weakly([](BarController& self, const platform::InputEvent& event) {
-                      self.handleClick(event.type == platform::EventType::RightMouseUp,
-                                       (event.modifiers & platform::ModifierOption) != 0);
-                    }),
-                    platform::eventMaskFor(platform::EventType::LeftMouseUp) |
-                        platform::eventMaskFor(platform::EventType::RightMouseUp));
+namespace {
+
+void run(const std::function<void()>& route) {
+  if (route) route();
 }
 
-void BarController::refreshStatusItem() {
-  if (!toggle || !toggle->hasButton()) return;
-  const auto symbol = preferences->symbol();
-  if (displayedSymbol != symbol) {
-    displayedSymbol = symbol;
-    toggle->setImage(statusSymbolImage(symbol));
-    toggle->setImagePosition(platform::ImagePosition::Leading);
+}  // namespace
+
+StatusItem::StatusItem(platform::StatusItemRef toggle, const Preferences& preferences,
+                       const platform::Lifetime& lifetime, Links links)
+    : toggle_(std::move(toggle)), preferences_(preferences), links_(std::move(links)) {
+  toggle_->setAccessibilityLabel("tucklet");
+  toggle_->setToolTip("tucklet — menu bar items. Option-click to reveal.");
+  // Without expanded interface sessions on this platform, left clicks reach the same dispatcher.
+  toggle_->setAction(lifetime.guard([this](const platform::InputEvent& event) {
+    handleClick(event.type == platform::EventType::RightMouseUp,
+                (event.modifiers & platform::ModifierOption) != 0);
+  }),
+                     platform::eventMaskFor(platform::EventType::LeftMouseUp) |
+                         platform::eventMaskFor(platform::EventType::RightMouseUp));
+}
+
+void StatusItem::refreshStatusItem() {
+  if (!toggle_ || !toggle_->hasButton()) return;
+  const auto& symbol = preferences_.symbol();
+  if (displayedSymbol_ != symbol) {
+    displayedSymbol_ = symbol;
+    toggle_->setImage(statusSymbolImage(symbol));
+    toggle_->setImagePosition(platform::ImagePosition::Leading);
   }
   std::string title;
-  if (preferences->showCount()) {
-    const auto count = listedItems().size();
+  if (preferences_.showCount()) {
+    const auto count = links_.listedItemCount();
     if (count > 0) title = " " + std::to_string(count);
   }
-  if (title != displayedTitle) {
-    displayedTitle = title;
-    toggle->setTitle(title);
+  if (title != displayedTitle_) {
+    displayedTitle_ = title;
+    toggle_->setTitle(title);
   }
 }
 
-void BarController::handleClick(bool right, bool option) {
+void StatusItem::handleClick(bool right, bool option) {
   if (right) {
-    openSettingsWindow();
-  } else if (preferences->optionClickReveals() && option) {
-    toggleReveal();
-  } else if (pickerIsShown) {
-    cancelMenuTracking();
-  } else if (preferences->features().overflowOnClick) {
-    toggleOverflowBar();
+    run(links_.openSettingsWindow);
+  } else if (preferences_.optionClickReveals() && option) {
+    links_.toggleReveal();
+  } else if (links_.itemsMenuShown()) {
+    links_.closeItemsMenu();
+  } else if (preferences_.features().overflowOnClick) {
+    run(links_.toggleOverflowBar);
   } else {
-    showItemsMenu();
+    run(links_.showItemsMenu);
   }
-}
-
-void BarController::cancelMenuTracking() {
-  if (pickerIsShown) platform_.menus.cancelTracking();
 }
 
 }  // namespace tucklet

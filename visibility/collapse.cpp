@@ -1,18 +1,18 @@
 // When menu bar items are hidden and when everything is shown again: collapse and full reveal,
-// the automatic fold, the Accessibility trust check, the safety restore after a native hide and
-// the first-time setup run.
+// the collapse that waits until the bar is free, the divider rescan, the automatic fold, the
+// Accessibility trust check and the safety restore after a native hide.
 #include <algorithm>
-#include <cmath>
+#include <utility>
 
-#include "app/bar_controller.h"
+#include "menubar/items_menu.h"
 #include "ui/onboarding/onboarding_controller.h"
+#include "visibility/native_visibility.h"
+#include "visibility/visibility_engine.h"
 
 namespace tucklet {
 
 namespace {
 
-constexpr const char* accessibilitySettingsURL =
-    "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility";
 constexpr const char* notTrustedText = "Allow Accessibility access before hiding menu bar items.";
 constexpr const char* setupIncompleteText = "Finish setup before hiding menu bar items.";
 constexpr const char* moveToApplicationsText =
@@ -29,10 +29,10 @@ constexpr const char* trustRemovedText =
     "Accessibility access was removed. Icons have been restored.";
 constexpr const char* hiddenUnexpectedlyText =
     "macOS hid tucklet unexpectedly. All icons have been restored for safety.";
-constexpr const char* setupFailedText = "Couldn't tidy the menu bar. Try again.";
 
+constexpr double trustCheckInterval = 2.0;
 constexpr double minimumCollapseDelay = 2.0;
-constexpr double rescanAfterShowAll = 0.25;
+constexpr double dividerRescanDelay = 0.3;
 
 bool startsWith(const std::string& text, const char* prefix) {
   return text.rfind(prefix, 0) == 0;
@@ -40,96 +40,138 @@ bool startsWith(const std::string& text, const char* prefix) {
 
 }  // namespace
 
-bool BarController::runsFromApplicationsFolder() const {
+VisibilityEngine::VisibilityEngine(platform::Platform& platform, Preferences& preferences,
+                                   Notice& notice, const platform::Lifetime& lifetime,
+                                   bool nativeVisibility, std::string bundleIdentifier,
+                                   StatusItem& statusItem, Divider& divider, ItemsMenu& itemsMenu,
+                                   Links links)
+    : platform_(platform),
+      preferences_(preferences),
+      notice_(notice),
+      lifetime_(lifetime),
+      statusItem_(statusItem),
+      divider_(divider),
+      itemsMenu_(itemsMenu),
+      links_(std::move(links)),
+      bundleIdentifier_(std::move(bundleIdentifier)),
+      nativeVisibility_(nativeVisibility),
+      trusted_(platform.accessibility.isProcessTrusted()) {
+  // In the common modes, so that trust is followed while a menu tracks too.
+  permissionTimer_ =
+      platform_.runLoop.scheduleTimer(trustCheckInterval, true, platform::TimerMode::Common,
+                                      lifetime_.guard([this] { trustCheck(); }));
+}
+
+bool VisibilityEngine::runsFromApplicationsFolder() const {
   const auto path = platform_.workspace.mainBundle().path;
   return startsWith(path, "/Applications/") || startsWith(path, "/System/Applications/");
 }
 
-bool BarController::collapse() {
-  if (!preferences->setupComplete() || !trusted) {
-    message = trusted ? setupIncompleteText : notTrustedText;
+bool VisibilityEngine::collapse() {
+  if (!preferences_.setupComplete() || !trusted_) {
+    notice_.show(trusted_ ? setupIncompleteText : notTrustedText);
     return false;
   }
-  if (busy || setupInProgress) return false;
+  if (busy_ || setupInProgress_) return false;
 
-  if (nativeVisibility) {
+  if (nativeVisibility_) {
     if (!runsFromApplicationsFolder()) {
-      message = moveToApplicationsText;
+      notice_.show(moveToApplicationsText);
       return false;
     }
-    if (collapseTimer) collapseTimer->invalidate();
-    endOpening();
+    stopAutoCollapse();
+    links_.endOpening();
     activateNativeVisibility(std::nullopt, nullptr, nullptr);
     return true;
   }
 
   if (platform_.workspace.operatingSystemVersion().major > 26) {
-    message = noCompatibleAPIText;
+    notice_.show(noCompatibleAPIText);
     return false;
   }
-  if (dividerLeftOfToggle()) {
-    if (protectedItemHidden(items)) {
-      message = protectedHiddenText;
+  if (divider_.dividerLeftOfToggle()) {
+    if (protectedItemHidden(links_.items())) {
+      notice_.show(protectedHiddenText);
       return false;
     }
-    if (collapseTimer) collapseTimer->invalidate();
-    endOpening();
-    collapseDivider();
-    collapsed = true;
+    stopAutoCollapse();
+    links_.endOpening();
+    divider_.collapseDivider();
+    collapsed_ = true;
+    fulfilWaitingCollapse();
     return true;
   }
   fullReveal();
-  message = dragDividerText;
+  notice_.show(dragDividerText);
   return false;
 }
 
-void BarController::fullReveal() {
-  setupInProgress = false;
-  collapseAfterRefresh_ = false;
-  ++visibilityGeneration;
-  releaseVisibilityToken();
-  busy = false;
-  expandDivider();
-  collapsed = false;
+bool VisibilityEngine::held() const {
+  return busy_ || setupInProgress_ || links_.openingItem() ||
+         (nativeVisibility_ && links_.inventoryRefreshPending());
 }
 
-void BarController::showAll() {
-  cancelMenuTracking();
-  endOpening();
-  fullReveal();
-  platform_.runLoop.asyncAfter(
-      rescanAfterShowAll, weakly([](BarController& self) { self.synchronousInventoryRefresh(); }));
-  scheduleAutoCollapse();
-}
-
-void BarController::toggleReveal() {
-  cancelMenuTracking();
-  if (setupInProgress) return;
-  if (collapsed) {
-    showAll();
-  } else if (trusted) {
-    if (preferences->setupComplete())
-      collapse();
-    else
-      beginSetup();
-  } else {
-    requestAccess();
-  }
-}
-
-void BarController::scheduleAutoCollapse() {
-  if (collapseTimer) collapseTimer->invalidate();
-  collapseTimer.reset();
-  if (!preferences->autoCollapse() || !preferences->setupComplete() || !trusted ||
-      setupInProgress || collapsed || activeItem)
+void VisibilityEngine::collapseWhenFree() {
+  if (held()) {
+    if (whenFree_ == WhenFree::Nothing) whenFree_ = WhenFree::Collapse;
     return;
-  const double delay = std::max(preferences->collapseDelay(), minimumCollapseDelay);
-  collapseTimer = platform_.runLoop.scheduleTimer(
-      delay, false, platform::TimerMode::Default,
-      weakly([](BarController& self) { self.autoCollapseCheck(); }));
+  }
+  collapse();
 }
 
-bool BarController::pointerInMenuBar() const {
+void VisibilityEngine::fulfilWaitingCollapse() {
+  // A hide that starts now takes the settings of now: a collapse asked for earlier has its way.
+  // A waiting setup run still has to mark setup complete.
+  if (whenFree_ == WhenFree::Collapse) whenFree_ = WhenFree::Nothing;
+}
+
+void VisibilityEngine::holdReleased() {
+  if (whenFree_ == WhenFree::Nothing) return;
+  // On the main queue, once whoever let go has finished its own step.
+  platform_.runLoop.async(lifetime_.guard([this] { runWhenFree(); }));
+}
+
+void VisibilityEngine::runWhenFree() {
+  if (whenFree_ == WhenFree::Nothing || held()) return;
+  const auto waiting = std::exchange(whenFree_, WhenFree::Nothing);
+  if (waiting == WhenFree::Setup)
+    beginSetup();
+  else
+    collapse();
+}
+
+void VisibilityEngine::fullReveal() {
+  setupInProgress_ = false;
+  whenFree_ = WhenFree::Nothing;
+  foldingBack_ = false;
+  ++visibilityGeneration_;
+  releaseVisibilityToken();
+  busy_ = false;
+  divider_.expandDivider();
+  collapsed_ = false;
+}
+
+void VisibilityEngine::stopAutoCollapse() {
+  if (collapseTimer_) collapseTimer_->invalidate();
+}
+
+void VisibilityEngine::stopTimers() {
+  if (permissionTimer_) permissionTimer_->invalidate();
+  stopAutoCollapse();
+}
+
+void VisibilityEngine::scheduleAutoCollapse() {
+  stopAutoCollapse();
+  collapseTimer_.reset();
+  if (!preferences_.autoCollapse() || !preferences_.setupComplete() || !trusted_ ||
+      setupInProgress_ || collapsed_ || links_.openingItem())
+    return;
+  const double delay = std::max(preferences_.collapseDelay(), minimumCollapseDelay);
+  collapseTimer_ = platform_.runLoop.scheduleTimer(
+      delay, false, platform::TimerMode::Default, lifetime_.guard([this] { autoCollapseCheck(); }));
+}
+
+bool VisibilityEngine::pointerInMenuBar() const {
   const auto pointer = platform_.screens.mouseLocation();
   for (const auto& screen : platform_.screens.screens()) {
     const auto& f = screen.frame;
@@ -142,56 +184,78 @@ bool BarController::pointerInMenuBar() const {
   return false;
 }
 
-void BarController::autoCollapseCheck() {
+void VisibilityEngine::autoCollapseCheck() {
+  const bool settingsShown = links_.settingsWindowVisible && links_.settingsWindowVisible();
+  const bool panelShown = links_.accessPanelShown && links_.accessPanelShown();
   // A rescan or press in flight (`busy`) would make the collapse refuse silently and the fold would
   // never come: wait another delay, as for the other reasons to postpone.
-  if (pickerIsShown || accessPopoverShown() || pointerInMenuBar() || settingsWindowVisible() ||
-      busy) {
+  if (itemsMenu_.pickerIsShown() || panelShown || pointerInMenuBar() || settingsShown || busy_) {
     scheduleAutoCollapse();
     return;
   }
-  if (!nativeVisibility) synchronousInventoryRefresh();
+  if (!nativeVisibility_) links_.synchronousInventoryRefresh();
   collapse();
 }
 
-void BarController::trustCheck() {
+bool VisibilityEngine::rescanExpanded(std::function<void()> scan) {
+  if (busy_) return false;
+  busy_ = true;
+  const auto generation = visibilityGeneration_;
+  const bool wasCollapsed = collapsed_;
+  if (wasCollapsed) {
+    // Expanded is expanded: should the collapse after the rescan be refused, the bar must not
+    // claim to be collapsed while every item shows.
+    divider_.expandDivider();
+    collapsed_ = false;
+    foldingBack_ = true;
+  }
+  // Give the bar time to lay the expanded divider out before the items are read. A reveal or an
+  // opening in the meantime owns the bar (and `busy`) from then on: the rescan must not fold the
+  // items away again under it.
+  platform_.runLoop.asyncAfter(
+      dividerRescanDelay, lifetime_.guard([this, wasCollapsed, generation, scan = std::move(scan)] {
+        if (visibilityGeneration_ != generation) return;
+        scan();
+        busy_ = false;
+        foldingBack_ = false;
+        if (wasCollapsed) collapse();
+        holdReleased();
+      }));
+  return true;
+}
+
+void VisibilityEngine::trustCheck() {
   const bool answer = platform_.accessibility.isProcessTrusted();
-  if (answer == trusted) return;
-  trusted = answer;
+  if (answer == trusted_) return;
+  trusted_ = answer;
   const bool handingOff = onboardingHandingOff();
-  bool rescanStarted = false;
-  if (trusted) {
-    message.reset();
-    if (!handingOff) rescanStarted = requestInventoryRefresh();
+  if (trusted_) {
+    notice_.clear();
+    if (!handingOff) links_.requestInventoryRefresh();
   } else {
-    showAll();
-    items.clear();
-    message = trustRemovedText;
+    links_.showAll();
+    links_.clearInventory();
+    notice_.show(trustRemovedText);
   }
-  if (onboarding) onboarding->trustChanged(trusted);
-  if (trusted && !handingOff) {
+  if (auto* onboarding = links_.onboarding()) onboarding->trustChanged(trusted_);
+  if (trusted_ && !handingOff) {
     if (onboardingWindowVisible()) return;
-    if (!preferences->setupComplete()) return;
-    // The rescan started above is still running: hiding now would make its result stale (native)
-    // or be refused while it holds the bar (divider), leaving the menu empty or the bar expanded.
-    // Hide once it has been applied instead.
-    const bool rescanning = nativeVisibility ? inventoryRefreshPending : busy;
-    if (rescanStarted && rescanning)
-      collapseAfterRefresh_ = true;
-    else
-      collapse();
+    // After the rescan started above: hiding now would make its result stale (native) or be
+    // refused while it holds the bar (divider), leaving the menu empty or the bar expanded.
+    if (preferences_.setupComplete()) collapseWhenFree();
   }
 }
 
-void BarController::visibilityRefresh() {
-  if (nativeVisibility && collapsed && !activeItem) collapse();
+void VisibilityEngine::visibilityRefresh() {
+  // An activation still in flight carries the lists from before the change: hide again after it.
+  if (nativeVisibility_ && collapsed_ && !links_.openingItem()) collapseWhenFree();
 }
 
-void BarController::postHideSafetyCheck(std::int64_t generation,
-                                        std::function<void(bool)> verdict) {
-  if (!collapsed || visibilityGeneration != generation) return;
+void VisibilityEngine::postHideSafetyCheck(std::int64_t generation,
+                                           std::function<void(bool)> verdict) {
+  if (!collapsed_ || visibilityGeneration_ != generation) return;
   bool shown = false;
-  if (const auto frame = statusItemScreenFrame(toggle)) {
+  if (const auto frame = divider_.toggleScreenFrame()) {
     const auto screens = platform_.screens.screens();
     if (!screens.empty()) {
       const double x = frame->midX();
@@ -205,120 +269,34 @@ void BarController::postHideSafetyCheck(std::int64_t generation,
         shown = owner == platform_.workspace.currentProcessId();
     }
   }
-  if (shown || pickerIsShown) {
+  if (shown || itemsMenu_.pickerIsShown()) {
     if (verdict) verdict(true);
     return;
   }
   fullReveal();
-  message = hiddenUnexpectedlyText;
+  notice_.show(hiddenUnexpectedlyText);
   if (verdict)
     verdict(false);
   else
     openSettingsWindow();
 }
 
-void BarController::initialCollapse() {
-  if (!trusted) {
+void VisibilityEngine::initialCollapse() {
+  if (!trusted_) {
     openSettingsWindow();
     return;
   }
-  refreshInventory(weakly([](BarController& self, bool applied) {
+  links_.refreshInventory(lifetime_.guard([this](bool applied) {
     if (!applied) return;  // a stale native result: nothing more happens
-    if (self.preferences->setupComplete() && self.trusted)
-      self.collapse();
+    if (preferences_.setupComplete() && trusted_)
+      collapseWhenFree();
     else
-      self.openSettingsWindow();
+      openSettingsWindow();
   }));
 }
 
-void BarController::requestAccess() {
-  if (setupInProgress) return;
-  if (trusted) {
-    platform_.workspace.openURL(accessibilitySettingsURL);
-    return;
-  }
-  ensureOnboarding();
-  orderOutSettingsWindow();
-  onboarding->openSystemSettingsWithGuide();
-}
-
-void BarController::startOnboarding() {
-  if (setupInProgress) return;
-  cancelMenuTracking();
-  closeAccessPopover();
-  scheduleAutoCollapse();
-  showAll();
-  if (collapseTimer) collapseTimer->invalidate();
-  orderOutSettingsWindow();
-  ensureOnboarding();
-  showOnboardingWindow();
-}
-
-void BarController::beginSetup() {
-  if (busy || setupInProgress) return;
-  if (!trusted) {
-    requestAccess();
-    return;
-  }
-  if (!runsFromApplicationsFolder()) {
-    startOnboarding();
-    return;
-  }
-  setupInProgress = true;
-  if (collapseTimer) collapseTimer->invalidate();
-  endOpening();
-  const auto generation = visibilityGeneration;
-  if (nativeVisibility) {
-    refreshInventory(weakly([generation](BarController& self, bool applied) {
-      self.setupScanOutcome(applied, generation);
-    }));
-  } else {
-    if (!collapsed) synchronousInventoryRefresh();
-    setupScanOutcome(true, generation);
-  }
-}
-
-void BarController::setupScanOutcome(bool applied, std::int64_t generation) {
-  if (!setupInProgress || visibilityGeneration != generation) return;
-  if (applied) {
-    finishSetup();
-  } else {
-    setupInProgress = false;
-    setupFailed();
-  }
-}
-
-void BarController::finishSetup() {
-  if (nativeVisibility) {
-    activateNativeVisibility(std::nullopt, weakly([](BarController& self, bool hidden) {
-                               self.setupInProgress = false;
-                               if (hidden) {
-                                 self.preferences->setSetupComplete(true);
-                                 self.endOnboardingHandOff();
-                                 self.closeSettingsWindow();
-                               } else {
-                                 self.setupFailed();
-                               }
-                             }),
-                             nullptr);
-    return;
-  }
-  setupInProgress = false;
-  preferences->setSetupComplete(true);
-  if (collapse()) {
-    endOnboardingHandOff();
-    closeSettingsWindow();
-  } else {
-    preferences->setSetupComplete(false);
-    setupFailed();
-  }
-}
-
-void BarController::setupFailed() {
-  if (!trusted) return;
-  ensureOnboarding();
-  onboarding->failure = message.value_or(setupFailedText);
-  showOnboardingWindow();
+void VisibilityEngine::openSettingsWindow() {
+  if (links_.openSettingsWindow) links_.openSettingsWindow();
 }
 
 }  // namespace tucklet

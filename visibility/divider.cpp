@@ -1,5 +1,5 @@
-// The divider status item: its look, its two lengths and where it stands.
-#include "app/bar_controller.h"
+#include "visibility/divider.h"
+
 #include "visibility/divider_geometry.h"
 
 namespace tucklet {
@@ -8,50 +8,53 @@ namespace {
 constexpr const char* expandedTitle = "│";
 }
 
-void BarController::setUpDivider() {
-  boundary->setTitle(expandedTitle);
-  boundary->setAccessibilityLabel("tucklet hidden items boundary");
-  boundary->setToolTip("⌘-drag icons to the left of this divider to hide them.");
-  boundary->setAction(weakly([](BarController& self, const platform::InputEvent&) {
-                        self.revealClicked();
-                      }),
-                      platform::eventMaskFor(platform::EventType::LeftMouseUp));
+Divider::Divider(platform::StatusItemRef boundary, platform::StatusItemRef toggle,
+                 platform::Screens& screens, const platform::Lifetime& lifetime,
+                 std::function<void()> revealClicked)
+    : boundary_(std::move(boundary)), toggle_(std::move(toggle)), screens_(screens) {
+  boundary_->setTitle(expandedTitle);
+  boundary_->setAccessibilityLabel("tucklet hidden items boundary");
+  boundary_->setToolTip("⌘-drag icons to the left of this divider to hide them.");
+  boundary_->setAction(lifetime.guard([revealClicked = std::move(revealClicked)](
+                                          const platform::InputEvent&) { revealClicked(); }),
+                       platform::eventMaskFor(platform::EventType::LeftMouseUp));
 }
 
-void BarController::expandDivider() {
-  boundary->setLength(expandedDividerLength);
-  boundary->setTitle(expandedTitle);
+void Divider::expandDivider() {
+  boundary_->setLength(expandedDividerLength);
+  boundary_->setTitle(expandedTitle);
 }
 
-void BarController::collapseDivider() {
-  boundary->setTitle("");
-  boundary->setLength(collapsedDividerLength(platform_.screens.screens()));
+void Divider::collapseDivider() {
+  boundary_->setTitle("");
+  boundary_->setLength(collapsedDividerLength(screens_.screens()));
 }
 
-std::optional<platform::Rect> BarController::statusItemScreenFrame(
-    const platform::StatusItemRef& item) const {
+std::optional<platform::Rect> Divider::dividerFrame() const {
+  const auto frame = statusItemScreenFrame(boundary_);
+  if (!frame) return std::nullopt;
+  return accessibilityFrame(*frame, screens_.screens());
+}
+
+bool Divider::dividerLeftOfToggle() const {
+  const auto divider = statusItemScreenFrame(boundary_);
+  const auto main = statusItemScreenFrame(toggle_);
+  return divider && main && dividerLeftOf(*divider, *main);
+}
+
+std::optional<platform::Rect> Divider::toggleScreenFrame() const {
+  return statusItemScreenFrame(toggle_);
+}
+
+std::optional<platform::Rect> statusItemScreenFrame(const platform::StatusItemRef& item) {
   if (!item || !item->hasButton()) return std::nullopt;
   return item->buttonScreenFrame();
 }
 
-std::optional<platform::Rect> BarController::dividerFrame() const {
-  const auto frame = statusItemScreenFrame(boundary);
-  if (!frame) return std::nullopt;
-  return accessibilityFrame(*frame, platform_.screens.screens());
-}
-
-bool BarController::dividerLeftOfToggle() const {
-  const auto divider = statusItemScreenFrame(boundary);
-  const auto main = statusItemScreenFrame(toggle);
-  return divider && main && dividerLeftOf(*divider, *main);
-}
-
-bool BarController::protectedItemHidden(const std::vector<BarItem>& list) const {
-  for (const auto& item : list)
+bool protectedItemHidden(const std::vector<BarItem>& items) {
+  for (const auto& item : items)
     if (protectedControl(item.identifier, item.name)) return true;
   return false;
 }
-
-void BarController::revealClicked() { toggleReveal(); }
 
 }  // namespace tucklet

@@ -2,9 +2,10 @@
 // result is kept or released.
 #include <vector>
 
-#include "app/bar_controller.h"
 #include "inventory/text.h"
+#include "menubar/status_item.h"
 #include "visibility/native_visibility.h"
+#include "visibility/visibility_engine.h"
 
 namespace tucklet {
 
@@ -30,9 +31,10 @@ void releaseToken(const VisibilityToken& token) {
 
 }  // namespace
 
-std::set<int> BarController::allowedSystemItems(const std::optional<BarItem>& revealing) const {
+std::set<int> VisibilityEngine::allowedSystemItems(const std::optional<BarItem>& revealing) const {
   std::set<int> controls;
-  for (auto control : preferences->allowedSystemControls()) controls.insert(rawValue(control));
+  for (auto control : preferences_.allowedSystemControls())
+    controls.insert(rawValue(control));
   if (revealing) {
     if (auto control = systemControl(*revealing, platform_.workspace))
       controls.insert(rawValue(*control));
@@ -40,11 +42,11 @@ std::set<int> BarController::allowedSystemItems(const std::optional<BarItem>& re
   return controls;
 }
 
-std::set<std::string> BarController::allowedBundleIdentifiers(
+std::set<std::string> VisibilityEngine::allowedBundleIdentifiers(
     const std::optional<BarItem>& revealing) const {
-  const auto own = bundleIdentifier();
-  std::set<std::string> bundles{own, lowercased(own)};
-  for (const auto& bundle : preferences->visibleBundles()) bundles.insert(bundle);
+  std::set<std::string> bundles{bundleIdentifier_, lowercased(bundleIdentifier_)};
+  for (const auto& bundle : preferences_.visibleBundles())
+    bundles.insert(bundle);
   if (revealing) {
     const auto owner = ownerBundle(*revealing, platform_.workspace);
     if (!isSystemOwnerBundle(owner)) bundles.insert(owner);
@@ -52,77 +54,81 @@ std::set<std::string> BarController::allowedBundleIdentifiers(
   return bundles;
 }
 
-void BarController::activateNativeVisibility(const std::optional<BarItem>& revealing,
-                                             std::function<void(bool)> completion,
-                                             std::function<void(bool)> secondCompletion) {
-  const auto generation = ++visibilityGeneration;
-  busy = true;
+void VisibilityEngine::activateNativeVisibility(const std::optional<BarItem>& revealing,
+                                                std::function<void(bool)> completion,
+                                                std::function<void(bool)> secondCompletion) {
+  const auto generation = ++visibilityGeneration_;
+  busy_ = true;
+  fulfilWaitingCollapse();
 
   const auto controls = allowedSystemItems(revealing);  // a set: ascending, no repeats
   const std::vector<std::int64_t> systems(controls.begin(), controls.end());
   const auto bundleSet = allowedBundleIdentifiers(revealing);
   std::vector<const char*> bundles;
-  for (const auto& bundle : bundleSet) bundles.push_back(bundle.c_str());
+  for (const auto& bundle : bundleSet)
+    bundles.push_back(bundle.c_str());
 
   auto* request = new ActivationRequest;
-  request->deliver = [weak = weak_from_this(), generation, revealing,
+  request->deliver = [this, watch = lifetime_.watch(), generation, revealing,
                       completion = std::move(completion),
                       secondCompletion = std::move(secondCompletion)](
                          VisibilityToken token, std::optional<std::string> error) mutable {
-    auto self = weak.lock();
-    if (!self) {
+    // Tucklet has quit or is quitting: the hide must not outlive it.
+    if (watch.ended()) {
       releaseToken(token);
       return;
     }
-    self->nativeVisibilityResult(std::move(token), std::move(error), generation, revealing,
-                                 std::move(completion), std::move(secondCompletion));
+    nativeVisibilityResult(std::move(token), std::move(error), generation, revealing,
+                           std::move(completion), std::move(secondCompletion));
   };
   QVVisibilityActivate(systems.data(), systems.size(), bundles.data(), bundles.size(),
                        activationCompleted, request);
 }
 
-void BarController::nativeVisibilityResult(VisibilityToken token, std::optional<std::string> error,
-                                           std::int64_t generation,
-                                           std::optional<BarItem> revealing,
-                                           std::function<void(bool)> completion,
-                                           std::function<void(bool)> secondCompletion) {
+void VisibilityEngine::nativeVisibilityResult(VisibilityToken token,
+                                              std::optional<std::string> error,
+                                              std::int64_t generation,
+                                              std::optional<BarItem> revealing,
+                                              std::function<void(bool)> completion,
+                                              std::function<void(bool)> secondCompletion) {
   auto call = [](const std::function<void(bool)>& f, bool value) {
     if (f) f(value);
   };
-  if (visibilityGeneration != generation) {
+  if (visibilityGeneration_ != generation) {
     // A newer request or a reveal came in between: this assertion must not stay.
     releaseToken(token);
     call(completion, false);
     call(secondCompletion, false);
     return;
   }
-  busy = false;
+  busy_ = false;
   if (token) {
     releaseVisibilityToken();  // the old one ends only now, so nothing shows in between
-    visibilityToken = std::move(token);
-    collapsed = true;
-    message.reset();
-    refreshStatusItem();
-    if (revealing) recordLatency("visibilityReady");
+    visibilityToken_ = std::move(token);
+    collapsed_ = true;
+    notice_.clear();
+    statusItem_.refreshStatusItem();
+    if (revealing) links_.recordLatency("visibilityReady");
     call(completion, true);
     platform_.runLoop.asyncAfter(
-        safetyCheckDelay, weakly([generation, verdict = std::move(secondCompletion)](
-                                     BarController& self) mutable {
-          self.postHideSafetyCheck(generation, std::move(verdict));
+        safetyCheckDelay,
+        lifetime_.guard([this, generation, verdict = std::move(secondCompletion)]() mutable {
+          postHideSafetyCheck(generation, std::move(verdict));
         }));
+    holdReleased();
     return;
   }
   fullReveal();
   // An empty description explains nothing; the user gets our own text instead of a blank notice.
-  message = error && !error->empty() ? *error : "Could not change menu bar visibility.";
+  notice_.show(error && !error->empty() ? *error : "Could not change menu bar visibility.");
   call(completion, false);
   call(secondCompletion, false);
 }
 
-void BarController::releaseVisibilityToken() {
-  if (!visibilityToken) return;
-  releaseToken(visibilityToken);
-  visibilityToken.reset();
+void VisibilityEngine::releaseVisibilityToken() {
+  if (!visibilityToken_) return;
+  releaseToken(visibilityToken_);
+  visibilityToken_.reset();
 }
 
 }  // namespace tucklet

@@ -176,16 +176,17 @@ void DesktopHarness::writeState(const std::filesystem::path& path) const {
   const auto layout = desktop_->menuBarLayout();
   nlohmann::json json;
   if (auto controller = controller_ ? controller_() : nullptr) {
-    json["collapsed"] = controller->collapsed;
-    json["trusted"] = controller->trusted;
-    json["nativeVisibility"] = controller->nativeVisibility;
-    json["message"] =
-        controller->message ? nlohmann::json(*controller->message) : nlohmann::json(nullptr);
-    json["items"] = controller->items.size();
+    const auto& engine = controller->engine();
+    const auto& message = controller->message();
+    json["collapsed"] = engine.collapsed();
+    json["trusted"] = engine.trusted();
+    json["nativeVisibility"] = engine.nativeVisibility();
+    json["message"] = message ? nlohmann::json(*message) : nlohmann::json(nullptr);
+    json["items"] = controller->inventory().items().size();
     // What the items menu would list, by the names it shows.
     const auto& workspace = controller->platform().workspace;
     auto listed = nlohmann::json::array();
-    for (const auto& item : controller->listedItems())
+    for (const auto& item : controller->itemsMenu().listedItems())
       listed.push_back({{"id", item.id}, {"displayName", displayName(item, workspace)}});
     json["listedItems"] = listed.size();
     json["listed"] = listed;
@@ -263,7 +264,7 @@ void DesktopHarness::run(const Event& event) {
       auto json = nlohmann::json::array();
       if (auto controller = controller_ ? controller_() : nullptr) {
         const auto& workspace = controller->platform().workspace;
-        for (const auto& item : controller->items) {
+        for (const auto& item : controller->inventory().items()) {
           const auto control = systemControl(item, workspace);
           json.push_back({{"id", item.id},
                           {"name", item.name},

@@ -28,7 +28,7 @@ sim::World dividerWorld() {
 TEST(ControllerCreation, NativeModeKeepsTheDividerOutOfTheBar) {
   TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
   auto& controller = rig.launch();
-  ASSERT_TRUE(controller.nativeVisibility);
+  ASSERT_TRUE(controller.engine().nativeVisibility());
 
   const auto own = rig.desktop().ownStatusItems();
   ASSERT_EQ(own.size(), 2u);
@@ -41,7 +41,7 @@ TEST(ControllerCreation, NativeModeKeepsTheDividerOutOfTheBar) {
   // The status item was refreshed during creation: it already wears the fold.
   ASSERT_NE(toggle.image, nullptr);
   EXPECT_EQ(toggle.image->accessibilityDescription, "tucklet");
-  EXPECT_EQ(controller.displayedSymbol, "tucklet.fold");
+  EXPECT_EQ(controller.statusItem().displayedSymbol(), "tucklet.fold");
 
   const auto& boundary = own[1];
   EXPECT_EQ(boundary.autosaveName, "QuiverlyBoundary");
@@ -54,7 +54,7 @@ TEST(ControllerCreation, NativeModeKeepsTheDividerOutOfTheBar) {
 TEST(ControllerCreation, DividerModeShowsTheDividerExpanded) {
   TuckletRig rig(dividerWorld(), testing::setUpDefaults());
   auto& controller = rig.launch();
-  ASSERT_FALSE(controller.nativeVisibility);
+  ASSERT_FALSE(controller.engine().nativeVisibility());
 
   const auto own = rig.desktop().ownStatusItems();
   ASSERT_EQ(own.size(), 2u);
@@ -71,24 +71,22 @@ TEST(ControllerCreation, LiveStateStartsEmptyWithTheItemsMenuConfigured) {
   TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
   auto& controller = rig.launch();
 
-  EXPECT_TRUE(controller.items.empty());
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_FALSE(controller.busy);
-  EXPECT_FALSE(controller.setupInProgress);
-  EXPECT_FALSE(controller.message.has_value());
-  EXPECT_FALSE(controller.pickerIsShown);
-  EXPECT_EQ(controller.visibilityGeneration, 0);
-  EXPECT_EQ(controller.visibilityToken, nullptr);
-  EXPECT_FALSE(controller.activeItem.has_value());
-  EXPECT_EQ(controller.collapseTimer, nullptr);
-  EXPECT_EQ(controller.menuTimer, nullptr);
-  EXPECT_TRUE(controller.latency.empty());
-  EXPECT_EQ(controller.uxReview, nullptr);
+  EXPECT_TRUE(controller.inventory().items().empty());
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_FALSE(controller.engine().busy());
+  EXPECT_FALSE(controller.engine().setupInProgress());
+  EXPECT_FALSE(controller.message().has_value());
+  EXPECT_FALSE(controller.itemsMenu().pickerIsShown());
+  EXPECT_EQ(controller.engine().visibilityGeneration(), 0);
+  EXPECT_FALSE(controller.engine().holdsVisibilityToken());
+  EXPECT_FALSE(controller.opener().activeItem().has_value());
+  EXPECT_EQ(controller.engine().collapseTimer(), nullptr);
+  EXPECT_TRUE(controller.opener().latency().empty());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 
-  EXPECT_EQ(controller.pickerMenu.title, "tucklet");
-  EXPECT_FALSE(controller.pickerMenu.autoenablesItems);
-  EXPECT_EQ(controller.pickerMenu.minimumWidth, 270);
+  EXPECT_EQ(controller.itemsMenu().pickerMenu().title, "tucklet");
+  EXPECT_FALSE(controller.itemsMenu().pickerMenu().autoenablesItems);
+  EXPECT_EQ(controller.itemsMenu().pickerMenu().minimumWidth, 270);
 }
 
 TEST(ControllerCreation, TrustAndLoginStatusAreReadFromTheSystem) {
@@ -96,48 +94,39 @@ TEST(ControllerCreation, TrustAndLoginStatusAreReadFromTheSystem) {
   world.accessibilityTrusted = false;
   world.loginItemStatus = platform::LoginItemStatus::Enabled;
   TuckletRig enabled(world);
-  EXPECT_FALSE(enabled.launch().trusted);
-  EXPECT_TRUE(enabled.controller().loginEnabled);
+  EXPECT_FALSE(enabled.launch().engine().trusted());
+  EXPECT_TRUE(enabled.controller().loginEnabled());
 
   world.accessibilityTrusted = true;
   world.loginItemStatus = platform::LoginItemStatus::RequiresApproval;
   TuckletRig waiting(world);
-  EXPECT_TRUE(waiting.launch().trusted);
-  EXPECT_FALSE(waiting.controller().loginEnabled);
+  EXPECT_TRUE(waiting.launch().engine().trusted());
+  EXPECT_FALSE(waiting.controller().loginEnabled());
 }
 
 // The trust check runs every 2 s for as long as the controller lives, also while a menu tracks.
 TEST(ControllerCreation, TrustCheckRepeatsEveryTwoSecondsEvenWhileAMenuTracks) {
   TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
   auto& controller = rig.launch();
-  ASSERT_NE(controller.permissionTimer, nullptr);
-  EXPECT_TRUE(controller.permissionTimer->isValid());
+  ASSERT_NE(controller.engine().permissionTimer(), nullptr);
+  EXPECT_TRUE(controller.engine().permissionTimer()->isValid());
 
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   rig.desktop().setTrusted(false);
   rig.advance(0.95);
-  EXPECT_TRUE(controller.trusted);
+  EXPECT_TRUE(controller.engine().trusted());
   rig.advance(0.1);  // the first check, 2 s after creation
-  EXPECT_FALSE(controller.trusted);
-  EXPECT_EQ(controller.message, accessibilityRemovedText);
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().trusted());
+  EXPECT_EQ(controller.message(), accessibilityRemovedText);
+  EXPECT_FALSE(controller.engine().collapsed());
 
   rig.runLoop.beginTracking();
   rig.desktop().setTrusted(true);
   rig.advance(2);
-  EXPECT_TRUE(controller.trusted);
+  EXPECT_TRUE(controller.engine().trusted());
   rig.runLoop.endTracking();
-  EXPECT_TRUE(controller.permissionTimer->isValid());
-}
-
-TEST(ControllerCreation, UxReviewWithoutADirectoryCreatesNoReview) {
-  TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
-  auto& controller = rig.launch({"--ux-review"});
-  EXPECT_EQ(controller.uxReview, nullptr);
-  rig.advance(1);  // the run goes on as usual
-  EXPECT_EQ(controller.uxReview, nullptr);
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().permissionTimer()->isValid());
 }
 
 TEST(MainMenu, EmptyApplicationMenuAndTheStandardEditMenu) {

@@ -37,14 +37,14 @@ TEST(StartupStep, RequestAccessIsServedAfterTheInitialCollapse) {
   auto& controller = rig.launch({"--request-access"});
   rig.advance(0.59);
   EXPECT_TRUE(rig.desktop().openedURLs().empty());
-  EXPECT_TRUE(controller.items.empty());
+  EXPECT_TRUE(controller.inventory().items().empty());
 
   rig.advance(0.02);
   EXPECT_EQ(rig.desktop().openedURLs(), std::vector<std::string>{accessibilitySettingsURL});
-  EXPECT_FALSE(controller.items.empty());
+  EXPECT_FALSE(controller.inventory().items().empty());
   rig.advance(1);
-  EXPECT_TRUE(controller.collapsed);
-  EXPECT_EQ(controller.onboarding, nullptr);
+  EXPECT_TRUE(controller.engine().collapsed());
+  EXPECT_EQ(controller.onboarding(), nullptr);
 }
 
 struct MissingSetUp {
@@ -62,16 +62,16 @@ TEST_P(OnboardingAtOnce, StartupStepRunsWithoutDelay) {
   TuckletRig rig(world, stored);
   auto& controller = rig.launch({"--request-access"});
   EXPECT_EQ(rig.desktop().activationPolicy(), platform::ActivationPolicy::Regular);
-  EXPECT_FALSE(controller.onboardingWindowVisible());
+  EXPECT_FALSE(testing::onboardingShown(controller));
 
   rig.runLoop.drain();
-  EXPECT_TRUE(controller.onboardingWindowVisible());
+  EXPECT_TRUE(testing::onboardingShown(controller));
   // "--request-access" follows onboarding in the same step.
   EXPECT_EQ(rig.desktop().openedURLs(), std::vector<std::string>{accessibilitySettingsURL});
-  EXPECT_EQ(controller.onboardingHandingOff(), !GetParam().trusted);
+  EXPECT_EQ(testing::onboardingHandingOff(controller), !GetParam().trusted);
 
   rig.advance(3);
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
@@ -87,9 +87,9 @@ TEST(StartupStep, ProfileOnboardingForcesOnboardingOnASetUpSystem) {
   auto& controller = rig.controller();
   EXPECT_TRUE(controller.showOnboarding());
   rig.runLoop.drain();
-  EXPECT_TRUE(controller.onboardingWindowVisible());
+  EXPECT_TRUE(testing::onboardingShown(controller));
   rig.advance(3);
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
 }
 
 TEST(StartupStep, NothingRunsOnceTheControllerIsGone) {
@@ -102,18 +102,48 @@ TEST(StartupStep, NothingRunsOnceTheControllerIsGone) {
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
+TEST(StartupStep, AStaleScanOfTheInitialCollapseHidesNothing) {
+  TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
+  auto& controller = rig.launch();
+  rig.runLoop.setBackgroundPolicy(platform::VirtualRunLoop::BackgroundPolicy::Hold);
+  rig.advance(0.61);
+  ASSERT_EQ(rig.runLoop.heldBackgroundCount(), 1u);
+  controller.showAll();  // overtakes the scan
+  rig.runLoop.releaseBackground();
+  rig.runLoop.drain();
+  EXPECT_TRUE(controller.inventory().items().empty());
+  rig.advance(1);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+}
+
+TEST(ShowAll, RescansOnTheMainThreadAQuarterSecondLater) {
+  TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(2);
+  ASSERT_TRUE(controller.engine().collapsed());
+  const auto scans = rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility);
+  rig.desktop().resetAccessibilityCounters();
+  controller.showAll();
+  rig.advance(0.24);
+  EXPECT_EQ(rig.desktop().accessibilityMessageCount(), 0u);
+  rig.advance(0.02);
+  EXPECT_GT(rig.desktop().accessibilityMessageCount(), 0u);
+  EXPECT_EQ(rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility), scans);
+}
+
 TEST(Termination, DividerModeQuitWhileCollapsedShowsEveryItemAgain) {
   const auto world = exampleWorld("divider-os26.json");
   const auto everything = extrasWithoutTucklet(world);
   TuckletRig rig(world, testing::setUpDefaults());
   auto& controller = rig.launch();
-  ASSERT_FALSE(controller.nativeVisibility);
+  ASSERT_FALSE(controller.engine().nativeVisibility());
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   ASSERT_LT(rig.shownExtras().size(), everything.size());
 
   rig.quit();
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_EQ(rig.ownStatusItemCount(), 0u);
   EXPECT_EQ(rig.shownExtras(), everything);
   EXPECT_EQ(rig.runLoop.liveTimerCount(), 0u);
@@ -126,15 +156,15 @@ TEST(Termination, QuitWithTheAutomaticFoldArmedStaysRevealed) {
   auto& controller = rig.launch();
   rig.advance(1);
   controller.showAll();
-  ASSERT_NE(controller.collapseTimer, nullptr);
+  ASSERT_NE(controller.engine().collapseTimer(), nullptr);
 
   rig.quit();
   EXPECT_EQ(rig.runLoop.liveTimerCount(), 0u);
   // Later settings changes and the passing of time reach nothing.
-  controller.preferences->setCollapseDelay(3);
-  controller.preferences->setVisibleBundles({"com.raycast.macos"});
+  controller.preferences().setCollapseDelay(3);
+  controller.preferences().setVisibleBundles({"com.raycast.macos"});
   rig.advance(20);
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_EQ(rig.ownStatusItemCount(), 0u);
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
   EXPECT_EQ(rig.shownExtras(), everything);
@@ -152,7 +182,7 @@ TEST(Termination, QuitBeforeTheStartupStepNeverHides) {
   for (int step = 1; step <= 50; ++step) {
     rig.advance(0.1);
     ASSERT_EQ(rig.desktop().visibilityAssertionCount(), 0u) << "at " << 0.3 + step * 0.1 << " s";
-    ASSERT_FALSE(controller.collapsed) << "at " << 0.3 + step * 0.1 << " s";
+    ASSERT_FALSE(controller.engine().collapsed()) << "at " << 0.3 + step * 0.1 << " s";
   }
   EXPECT_EQ(rig.ownStatusItemCount(), 0u);
   EXPECT_EQ(rig.shownExtras(), everything);
@@ -164,11 +194,10 @@ TEST(Termination, QuitDuringOnboardingClosesItsWindow) {
   TuckletRig rig(world);
   auto& controller = rig.launch();
   rig.runLoop.drain();
-  ASSERT_TRUE(controller.onboardingWindowVisible());
+  ASSERT_TRUE(testing::onboardingShown(controller));
   rig.quit();
-  EXPECT_FALSE(controller.onboardingWindowVisible());
-  EXPECT_FALSE(controller.onboardingHandingOff());
-  EXPECT_EQ(controller.featureRuntime, nullptr);
+  EXPECT_FALSE(testing::onboardingShown(controller));
+  EXPECT_FALSE(testing::onboardingHandingOff(controller));
   EXPECT_EQ(rig.ownStatusItemCount(), 0u);
   EXPECT_EQ(rig.runLoop.liveTimerCount(), 0u);
 }

@@ -17,17 +17,17 @@ using testing::TuckletRig;
 TEST(LoginItem, RegisteringAndUnregisteringFollowTheServiceStatus) {
   TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
   auto& controller = rig.launch();
-  ASSERT_FALSE(controller.loginEnabled);
+  ASSERT_FALSE(controller.loginEnabled());
 
   controller.setLoginItem(true);
-  EXPECT_TRUE(controller.loginEnabled);
+  EXPECT_TRUE(controller.loginEnabled());
   EXPECT_EQ(rig.services().loginService.status(), LoginItemStatus::Enabled);
-  EXPECT_FALSE(controller.message.has_value());
+  EXPECT_FALSE(controller.message().has_value());
 
   controller.setLoginItem(false);
-  EXPECT_FALSE(controller.loginEnabled);
+  EXPECT_FALSE(controller.loginEnabled());
   EXPECT_EQ(rig.services().loginService.status(), LoginItemStatus::NotRegistered);
-  EXPECT_FALSE(controller.message.has_value());
+  EXPECT_FALSE(controller.message().has_value());
   EXPECT_TRUE(rig.desktop().openedURLs().empty());
 }
 
@@ -38,8 +38,8 @@ TEST(LoginItem, ApprovalNeededShowsTheWayAndOpensLoginItems) {
   auto& controller = rig.launch();
 
   controller.setLoginItem(true);
-  EXPECT_FALSE(controller.loginEnabled);
-  EXPECT_EQ(controller.message, "Approve tucklet in System Settings → General → Login Items.");
+  EXPECT_FALSE(controller.loginEnabled());
+  EXPECT_EQ(controller.message(), "Approve tucklet in System Settings → General → Login Items.");
   EXPECT_EQ(rig.desktop().openedURLs(),
             std::vector<std::string>{
                 "x-apple.systempreferences:com.apple.LoginItems-Settings.extension"});
@@ -51,13 +51,13 @@ TEST(LoginItem, FailureIsReportedAndLeavesTheSwitchAlone) {
   world.loginError = "The operation couldn’t be completed. (Operation not permitted)";
   TuckletRig rig(world, testing::setUpDefaults());
   auto& controller = rig.launch();
-  ASSERT_TRUE(controller.loginEnabled);
+  ASSERT_TRUE(controller.loginEnabled());
   // The system forgets the item behind our back; a failed change must not pick that up either.
   rig.desktop().setLoginItemStatus(LoginItemStatus::NotRegistered, false);
 
   controller.setLoginItem(true);
-  EXPECT_TRUE(controller.loginEnabled);
-  EXPECT_EQ(controller.message,
+  EXPECT_TRUE(controller.loginEnabled());
+  EXPECT_EQ(controller.message(),
             "Could not change login startup: The operation couldn’t be completed. (Operation not "
             "permitted)");
   EXPECT_TRUE(rig.desktop().openedURLs().empty());

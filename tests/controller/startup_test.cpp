@@ -18,25 +18,25 @@ TEST(StartupTest, FirstLaunchShowsOnboardingAtOnceWithADockIcon) {
   TuckletRig rig(world);
   auto& controller = rig.launch();
   EXPECT_EQ(rig.desktop().activationPolicy(), platform::ActivationPolicy::Regular);
-  EXPECT_EQ(controller.settingsTab, "setup");
+  EXPECT_EQ(controller.settingsTab(), "setup");
   EXPECT_TRUE(controller.showOnboarding());
   rig.runLoop.drain();  // the start-up step is due at once
-  EXPECT_TRUE(controller.onboardingWindowVisible());
+  EXPECT_TRUE(testing::onboardingShown(controller));
 }
 
 TEST(StartupTest, SetUpTrustedLaunchCollapsesAfterTheStartupDelay) {
   TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
   auto& controller = rig.launch();
   EXPECT_EQ(rig.desktop().activationPolicy(), platform::ActivationPolicy::Accessory);
-  EXPECT_EQ(controller.settingsTab, "behavior");
+  EXPECT_EQ(controller.settingsTab(), "behavior");
   rig.advance(0.59);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_TRUE(controller.items.empty());
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_TRUE(controller.inventory().items().empty());
   rig.advance(0.02);
   rig.runLoop.drain();
-  EXPECT_FALSE(controller.items.empty());
-  EXPECT_TRUE(controller.collapsed);
-  EXPECT_FALSE(controller.onboardingWindowVisible());
+  EXPECT_FALSE(controller.inventory().items().empty());
+  EXPECT_TRUE(controller.engine().collapsed());
+  EXPECT_FALSE(testing::onboardingShown(controller));
 }
 
 TEST(StartupTest, QuittingWhileCollapsedRestoresEveryItem) {
@@ -44,7 +44,7 @@ TEST(StartupTest, QuittingWhileCollapsedRestoresEveryItem) {
   rig.launch();
   const auto before = rig.shownExtras();
   rig.advance(1);
-  ASSERT_TRUE(rig.controller().collapsed);
+  ASSERT_TRUE(rig.controller().engine().collapsed());
   EXPECT_LT(rig.shownExtras().size(), before.size());
   rig.quit();
   EXPECT_EQ(rig.ownStatusItemCount(), 0u);

@@ -11,8 +11,10 @@
 
 #include "app/app_delegate.h"
 #include "inventory/scanner.h"
+#include "tests/support/opening_probe.h"
 #include "tests/support/tucklet_rig.h"
 #include "tests/support/world_builder.h"
+#include "visibility/divider_geometry.h"
 
 namespace tucklet {
 namespace {
@@ -120,51 +122,64 @@ class NativeRefreshTest : public ::testing::Test {
 
 TEST_F(NativeRefreshTest, RequestWhilePendingIsDropped) {
   auto& controller = launch();
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   rig->runLoop.setBackgroundPolicy(VirtualRunLoop::BackgroundPolicy::Hold);
   const auto before = scans();
 
-  controller.requestInventoryRefresh();
-  EXPECT_TRUE(controller.inventoryRefreshPending);
-  controller.requestInventoryRefresh();
+  controller.inventory().requestInventoryRefresh();
+  EXPECT_TRUE(controller.inventory().inventoryRefreshPending());
+  controller.inventory().requestInventoryRefresh();
   EXPECT_EQ(rig->runLoop.heldBackgroundCount(), 1u);
   EXPECT_EQ(rig->runLoop.heldBackgroundQuality(0), QualityOfService::Utility);
 
   rig->runLoop.releaseBackground();
   rig->runLoop.drain();
-  EXPECT_FALSE(controller.inventoryRefreshPending);
-  controller.requestInventoryRefresh();
+  EXPECT_FALSE(controller.inventory().inventoryRefreshPending());
+  controller.inventory().requestInventoryRefresh();
   EXPECT_EQ(scans(), before + 2);
+}
+
+TEST_F(NativeRefreshTest, RequestWhileAnItemIsBeingOpenedIsDropped) {
+  auto& controller = launch();
+  const auto before = scans();
+  testing::OpeningProbe::beginOpening(controller.opener(), controller.inventory().items().front());
+  EXPECT_FALSE(controller.inventory().requestInventoryRefresh());
+  controller.opener().endOpening();
+  EXPECT_TRUE(controller.inventory().requestInventoryRefresh());
+  EXPECT_EQ(scans(), before + 1);
 }
 
 TEST_F(NativeRefreshTest, HiddenItemsStayUntilTheirProcessExits) {
   auto& controller = launch();
-  ASSERT_TRUE(controller.visibilityToken);
+  ASSERT_TRUE(controller.engine().holdsVisibilityToken());
   const auto shown = rig->shownExtras();
   ASSERT_EQ(std::count(shown.begin(), shown.end(), "item"), 1) << "only notes stays visible";
   const std::vector<std::string> all = {"com.example.radio:item", "com.example.notes:item",
                                         "com.example.weather:item",
                                         "com.apple.controlcenter:com.apple.menuextra.battery",
                                         "com.apple.controlcenter:com.apple.menuextra.clock"};
-  ASSERT_EQ(ids(controller.items), all);
-  const double notesBefore = byId(controller.items, "com.example.notes:item")->frame.x;
+  ASSERT_EQ(ids(controller.inventory().items()), all);
+  const double notesBefore =
+      byId(controller.inventory().items(), "com.example.notes:item")->frame.x;
 
-  controller.requestInventoryRefresh();
+  controller.inventory().requestInventoryRefresh();
   rig->runLoop.drain();
-  EXPECT_EQ(ids(controller.items), all);
+  EXPECT_EQ(ids(controller.inventory().items()), all);
   // The visible item's record is the fresh one: it moved right when weather was hidden.
-  EXPECT_GT(byId(controller.items, "com.example.notes:item")->frame.x, notesBefore);
+  EXPECT_GT(byId(controller.inventory().items(), "com.example.notes:item")->frame.x, notesBefore);
 
   rig->desktop().quitApplication(430);  // the termination asks for a refresh
   rig->runLoop.drain();
-  EXPECT_EQ(ids(controller.items), std::vector<std::string>(all.begin() + 1, all.end()));
+  EXPECT_EQ(ids(controller.inventory().items()),
+            std::vector<std::string>(all.begin() + 1, all.end()));
 
   // A newly reported item joins at the end, whatever its place in the bar.
   rig->desktop().launchApplication(appWithItem(440, "com.example.late", "Late"));
   rig->runLoop.drain();
-  ASSERT_EQ(controller.items.size(), all.size());
-  EXPECT_EQ(controller.items.back().id, "com.example.late:item");
-  EXPECT_LT(controller.items.back().frame.x, controller.items.front().frame.x);
+  ASSERT_EQ(controller.inventory().items().size(), all.size());
+  EXPECT_EQ(controller.inventory().items().back().id, "com.example.late:item");
+  EXPECT_LT(controller.inventory().items().back().frame.x,
+            controller.inventory().items().front().frame.x);
 }
 
 TEST_F(NativeRefreshTest, SystemRevealControlIsDropped) {
@@ -178,63 +193,63 @@ TEST_F(NativeRefreshTest, SystemRevealControlIsDropped) {
   // Kept visible while collapsed, so the rescan below reports it too.
   auto& controller = launch(world, storedDefaults({"com.apple.MenuBarAgent"}));
   const std::string reveal = "com.apple.MenuBarAgent:com.apple.menubar.reveal";
-  EXPECT_FALSE(byId(controller.items, reveal));
-  EXPECT_EQ(controller.items.size(), 5u);
+  EXPECT_FALSE(byId(controller.inventory().items(), reveal));
+  EXPECT_EQ(controller.inventory().items().size(), 5u);
 
-  ASSERT_TRUE(controller.visibilityToken);
-  controller.requestInventoryRefresh();
+  ASSERT_TRUE(controller.engine().holdsVisibilityToken());
+  controller.inventory().requestInventoryRefresh();
   rig->runLoop.drain();
-  EXPECT_FALSE(byId(controller.items, reveal));
-  EXPECT_EQ(controller.items.size(), 5u);
+  EXPECT_FALSE(byId(controller.inventory().items(), reveal));
+  EXPECT_EQ(controller.inventory().items().size(), 5u);
   const auto scanned = scanMenuBarItems(rig->services().accessibility, rig->services().workspace);
   EXPECT_TRUE(byId(scanned, reveal)) << "the desktop does report it";
 }
 
 TEST_F(NativeRefreshTest, ResultOfAnOlderGenerationIsDropped) {
   auto& controller = launch();
-  const auto before = ids(controller.items);
+  const auto before = ids(controller.inventory().items());
   rig->runLoop.setBackgroundPolicy(VirtualRunLoop::BackgroundPolicy::Hold);
-  controller.requestInventoryRefresh();
+  controller.inventory().requestInventoryRefresh();
 
   // While the scan is in flight: a full reveal, and an application arrives. Its launch asks for a
   // refresh too, which must be dropped while one is pending.
-  controller.fullReveal();
+  controller.engine().fullReveal();
   rig->desktop().launchApplication(appWithItem(440, "com.example.late", "Late"));
   rig->runLoop.drain();
   ASSERT_EQ(rig->runLoop.heldBackgroundCount(), 1u);
 
   rig->runLoop.releaseBackground();  // the scan runs now and sees the new item
   rig->runLoop.drain();
-  EXPECT_EQ(ids(controller.items), before);
-  EXPECT_FALSE(controller.inventoryRefreshPending);
+  EXPECT_EQ(ids(controller.inventory().items()), before);
+  EXPECT_FALSE(controller.inventory().inventoryRefreshPending());
 
   rig->runLoop.setBackgroundPolicy(VirtualRunLoop::BackgroundPolicy::RunAtOnce);
-  controller.requestInventoryRefresh();
+  controller.inventory().requestInventoryRefresh();
   rig->runLoop.drain();
-  EXPECT_TRUE(byId(controller.items, "com.example.late:item"));
+  EXPECT_TRUE(byId(controller.inventory().items(), "com.example.late:item"));
 }
 
 TEST_F(NativeRefreshTest, LosingTrustEmptiesTheInventoryAndStopsRefreshes) {
   auto& controller = launch();
-  ASSERT_FALSE(controller.items.empty());
+  ASSERT_FALSE(controller.inventory().items().empty());
   rig->desktop().setTrusted(false);
   rig->advance(2.0);
-  EXPECT_TRUE(controller.items.empty());
-  EXPECT_FALSE(controller.trusted);
-  EXPECT_EQ(controller.message, "Accessibility access was removed. Icons have been restored.");
+  EXPECT_TRUE(controller.inventory().items().empty());
+  EXPECT_FALSE(controller.engine().trusted());
+  EXPECT_EQ(controller.message(), "Accessibility access was removed. Icons have been restored.");
 
   const auto before = scans();
-  controller.requestInventoryRefresh();
-  EXPECT_FALSE(controller.inventoryRefreshPending);
+  controller.inventory().requestInventoryRefresh();
+  EXPECT_FALSE(controller.inventory().inventoryRefreshPending());
   std::optional<bool> applied;
-  controller.refreshInventory([&](bool a) { applied = a; });
+  controller.inventory().refreshInventory([&](bool a) { applied = a; });
   EXPECT_EQ(applied, false);
   EXPECT_EQ(scans(), before);
 
   rig->desktop().setTrusted(true);
   rig->advance(2.0);
   EXPECT_EQ(scans(), before + 1);
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().collapsed());
 }
 
 // Forwards to the desktop's workspace, and lets a test deliver one kind of notification on its
@@ -293,7 +308,7 @@ class RefreshTriggerTest : public NativeRefreshTest {
     rig->delegate->applicationWillFinishLaunching();
     rig->delegate->applicationDidFinishLaunching();
     rig->advance(1.7);
-    ASSERT_TRUE(rig->controller().collapsed);
+    ASSERT_TRUE(rig->controller().engine().collapsed());
   }
   void TearDown() override {
     // The controller reaches the workspace below; it must end before it.
@@ -391,7 +406,7 @@ class DividerRefreshTest : public ::testing::Test {
 
   // A refresh as the triggers ask for it, run to its end.
   void refresh() {
-    rig->controller().requestInventoryRefresh();
+    rig->controller().inventory().requestInventoryRefresh();
     rig->advance(0.31);
   }
 
@@ -428,30 +443,30 @@ class DividerRefreshTest : public ::testing::Test {
 
 TEST_F(DividerRefreshTest, InventoryHoldsTheHiddenSideLeftToRight) {
   auto& controller = launch();
-  EXPECT_EQ(ids(controller.items), hiddenSide);
-  EXPECT_TRUE(controller.collapsed);
-  EXPECT_FALSE(controller.message);
+  EXPECT_EQ(ids(controller.inventory().items()), hiddenSide);
+  EXPECT_TRUE(controller.engine().collapsed());
+  EXPECT_FALSE(controller.message());
 }
 
 TEST_F(DividerRefreshTest, RefreshWhileCollapsedRescansExpandedAndCollapsesAgain) {
   auto& controller = launch();
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   const double collapsedLength = dividerLength();
   ASSERT_GE(collapsedLength, 10000);
 
   // A launch asks for the refresh; the new item lands left of everything, on the hidden side.
   rig->desktop().launchApplication(appWithItem(440, "com.example.late", "Late"));
   rig->runLoop.drain();
-  EXPECT_TRUE(controller.busy);
+  EXPECT_TRUE(controller.engine().busy());
   EXPECT_EQ(dividerLength(), 18) << "the hidden items must be on screen to be read";
 
   rig->advance(0.31);
-  EXPECT_FALSE(controller.busy);
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().busy());
+  EXPECT_TRUE(controller.engine().collapsed());
   EXPECT_EQ(dividerLength(), collapsedLength);
   auto expected = hiddenSide;
   expected.insert(expected.begin(), "com.example.late:item");
-  EXPECT_EQ(ids(controller.items), expected);
+  EXPECT_EQ(ids(controller.inventory().items()), expected);
 }
 
 TEST_F(DividerRefreshTest, RequestWhileBusyIsDropped) {
@@ -462,18 +477,28 @@ TEST_F(DividerRefreshTest, RequestWhileBusyIsDropped) {
   ASSERT_GT(single, 0u);
 
   rig->desktop().resetAccessibilityCounters();
-  controller.requestInventoryRefresh();
-  ASSERT_TRUE(controller.busy);
-  controller.requestInventoryRefresh();
+  controller.inventory().requestInventoryRefresh();
+  ASSERT_TRUE(controller.engine().busy());
+  controller.inventory().requestInventoryRefresh();
   rig->advance(0.31);
   rig->advance(0.31);
   EXPECT_EQ(rig->desktop().accessibilityMessageCount(), single);
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().collapsed());
+}
+
+TEST_F(DividerRefreshTest, RequestWhileTheItemsMenuIsShownIsDropped) {
+  auto& controller = launch();
+  controller.itemsMenu().menuWillOpen();
+  EXPECT_FALSE(controller.inventory().requestInventoryRefresh());
+  EXPECT_FALSE(controller.engine().busy());
+  EXPECT_EQ(dividerLength(), collapsedDividerLength(rig->desktop().screens().screens()));
+  controller.itemsMenu().menuDidClose();
+  EXPECT_TRUE(controller.inventory().requestInventoryRefresh());
 }
 
 TEST_F(DividerRefreshTest, RefusedRecollapseLeavesEverythingShownAndSaysSo) {
   auto& controller = launch();
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   // A clock application's item arrives on the hidden side while the bar is collapsed.
   auto clock = appWithItem(440, "com.example.worldclock", "World Clock");
   clock.extras.front().title = "Clock";
@@ -482,17 +507,18 @@ TEST_F(DividerRefreshTest, RefusedRecollapseLeavesEverythingShownAndSaysSo) {
   rig->advance(0.31);
 
   EXPECT_EQ(dividerLength(), 18);
-  EXPECT_FALSE(controller.collapsed) << "nothing is hidden, so the bar is not collapsed";
-  EXPECT_EQ(controller.message,
+  EXPECT_FALSE(controller.engine().collapsed()) << "nothing is hidden, so the bar is not collapsed";
+  EXPECT_EQ(controller.message(),
             "Battery or the clock is in the hidden section. ⌘-drag it to the right of tucklet.");
 }
 
 TEST_F(DividerRefreshTest, ProtectedItemOnTheHiddenSideSetsAndClearsTheNotice) {
   auto& controller = launch(dividerWorld(220));  // the battery starts on the hidden side
-  ASSERT_FALSE(controller.collapsed);
+  ASSERT_FALSE(controller.engine().collapsed());
   refresh();
-  EXPECT_EQ(controller.message, keepRightText);
-  EXPECT_TRUE(byId(controller.items, "com.apple.controlcenter:com.apple.menuextra.battery"));
+  EXPECT_EQ(controller.message(), keepRightText);
+  EXPECT_TRUE(
+      byId(controller.inventory().items(), "com.apple.controlcenter:com.apple.menuextra.battery"));
 
   const auto battery = [&] { return extraSlot(301, "com.apple.menuextra.battery"); };
   const auto toggle = [&] { return ownSlot(toggleAutosaveName); };
@@ -500,32 +526,33 @@ TEST_F(DividerRefreshTest, ProtectedItemOnTheHiddenSideSetsAndClearsTheNotice) {
 
   dragRightOf(battery(), toggle());
   refresh();
-  EXPECT_FALSE(controller.message);
-  EXPECT_EQ(ids(controller.items), hiddenSide);
+  EXPECT_FALSE(controller.message());
+  EXPECT_EQ(ids(controller.inventory().items()), hiddenSide);
 
   dragLeftOf(battery(), divider());
   refresh();
-  EXPECT_EQ(controller.message, keepRightText);
+  EXPECT_EQ(controller.message(), keepRightText);
 
   // Battery back right, but the divider now right of the icon too: the notice stays, since the
   // layout is still not one that can collapse.
   dragRightOf(battery(), extraSlot(410, "item"));
   dragRightOf(divider(), toggle());
   refresh();
-  EXPECT_FALSE(byId(controller.items, "com.apple.controlcenter:com.apple.menuextra.battery"));
-  EXPECT_EQ(controller.message, keepRightText);
+  EXPECT_FALSE(
+      byId(controller.inventory().items(), "com.apple.controlcenter:com.apple.menuextra.battery"));
+  EXPECT_EQ(controller.message(), keepRightText);
 
   dragLeftOf(divider(), toggle());
   refresh();
-  EXPECT_FALSE(controller.message);
+  EXPECT_FALSE(controller.message());
 }
 
 TEST_F(DividerRefreshTest, UnknownDividerFrameLeavesTheInventoryAlone) {
   auto& controller = launch();
   controller.showAll();
   rig->advance(0.26);
-  ASSERT_FALSE(controller.collapsed);
-  ASSERT_EQ(ids(controller.items), hiddenSide);
+  ASSERT_FALSE(controller.engine().collapsed());
+  ASSERT_EQ(ids(controller.inventory().items()), hiddenSide);
 
   // An application with a long row of menus becomes frontmost: the divider has no room left.
   auto wordy = testing::makeApplication(450, "com.example.wordy", "Wordy");
@@ -534,10 +561,10 @@ TEST_F(DividerRefreshTest, UnknownDividerFrameLeavesTheInventoryAlone) {
   rig->desktop().setFrontmost(450);
   rig->desktop().launchApplication(appWithItem(440, "com.example.late", "Late"));
   rig->runLoop.drain();
-  ASSERT_FALSE(controller.dividerFrame());
+  ASSERT_FALSE(controller.divider().dividerFrame());
 
   refresh();
-  EXPECT_EQ(ids(controller.items), hiddenSide);
+  EXPECT_EQ(ids(controller.inventory().items()), hiddenSide);
 }
 
 }  // namespace

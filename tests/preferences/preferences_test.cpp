@@ -57,9 +57,14 @@ TEST(Preferences, FreshDomainLoadsDefaultsAndMarksTheFoldIcon) {
   EXPECT_FALSE(preferences.hideDateTime());
   EXPECT_EQ(preferences.features(), FeatureConfiguration{});
 
-  EXPECT_EQ(defaults.registrationDomain(), Preferences::registeredDefaults());
-  EXPECT_EQ(defaults.registrationDomain().size(), 8u);
-  EXPECT_EQ(defaults.registrationDomain().at("excludedIDs"), PlistValue(PlistArray{}));
+  EXPECT_EQ(defaults.registrationDomain(), (PlistDict{{"autoCollapse", true},
+                                                      {"collapseDelay", 8.0},
+                                                      {"symbol", "tucklet.fold"},
+                                                      {"showCount", false},
+                                                      {"alphabetical", false},
+                                                      {"showAppNames", true},
+                                                      {"optionClickReveals", true},
+                                                      {"excludedIDs", PlistArray{}}}));
   // Only the migration wrote anything.
   EXPECT_EQ(defaults.persistentDomain(),
             (PlistDict{{"symbol", "tucklet.fold"}, {"foldIconIntroduced", true}}));

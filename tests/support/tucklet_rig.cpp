@@ -1,12 +1,13 @@
 #include "tests/support/tucklet_rig.h"
 
+#include <gtest/gtest.h>
+
 #include "platform/sim/visibility_host.h"
 #include "visibility/native_visibility.h"
 
 namespace tucklet::testing {
 
-TuckletRig::TuckletRig(sim::World world, platform::PlistDict stored)
-    : defaults(std::move(stored)) {
+TuckletRig::TuckletRig(sim::World world, platform::PlistDict stored) : defaults(std::move(stored)) {
   desktop_ = std::make_unique<sim::SimDesktop>(std::move(world), runLoop);
   desktop_->setLatencyMode(sim::SimDesktop::LatencyMode::Account);
   sim::attachVisibilityHost(*desktop_, runLoop);
@@ -25,15 +26,17 @@ TuckletRig::~TuckletRig() {
 
 BarController& TuckletRig::launch(std::vector<std::string> arguments) {
   services_->application.setActivationPolicy(initialActivationPolicy(*services_));
-  delegate = std::make_unique<AppDelegate>(*services_, Arguments(std::move(arguments)), false,
-                                           nullptr);
+  delegate =
+      std::make_unique<AppDelegate>(*services_, Arguments(std::move(arguments)), false, nullptr);
   services_->application.setTerminationHandler([this] { delegate->applicationWillTerminate(); });
   delegate->applicationWillFinishLaunching();
   delegate->applicationDidFinishLaunching();
   return *delegate->controller;
 }
 
-void TuckletRig::quit() { services_->application.terminate(); }
+void TuckletRig::quit() {
+  services_->application.terminate();
+}
 
 std::vector<std::string> TuckletRig::shownExtras() const {
   std::vector<std::string> shown;
@@ -52,8 +55,31 @@ bool TuckletRig::ownItemShown(const std::string& autosaveName) const {
   return false;
 }
 
-std::size_t TuckletRig::ownStatusItemCount() const { return desktop_->ownStatusItems().size(); }
+void TuckletRig::clickOwnItem(const std::string& autosaveName, std::uint32_t modifiers) {
+  for (const auto& slot : desktop_->menuBarLayout()) {
+    if (slot.kind == sim::BarSlot::Kind::OwnStatusItem && slot.autosaveName == autosaveName) {
+      desktop_->click({slot.frame.maxX() - 4, slot.frame.midY()}, modifiers);
+      runLoop.drain();
+      return;
+    }
+  }
+  ADD_FAILURE() << "no status item " << autosaveName;
+}
 
-platform::PlistDict setUpDefaults() { return {{"setupComplete", true}}; }
+std::size_t TuckletRig::ownStatusItemCount() const {
+  return desktop_->ownStatusItems().size();
+}
+
+platform::PlistDict setUpDefaults() {
+  return {{"setupComplete", true}};
+}
+
+bool onboardingShown(BarController& controller) {
+  return controller.onboarding() && controller.onboarding()->windowVisible();
+}
+
+bool onboardingHandingOff(BarController& controller) {
+  return controller.onboarding() && controller.onboarding()->handingOff;
+}
 
 }  // namespace tucklet::testing

@@ -38,6 +38,9 @@ class TuckletRig {
   // The identifiers (or titles) of the other applications' items the bar shows, right to left.
   std::vector<std::string> shownExtras() const;
   bool ownItemShown(const std::string& autosaveName) const;
+  // Clicks one of Tucklet's own status items near its right edge (a collapsed divider reaches
+  // far off-screen to the left), with the modifiers as event flags.
+  void clickOwnItem(const std::string& autosaveName, std::uint32_t modifiers = 0);
   std::size_t ownStatusItemCount() const;
 
   platform::VirtualRunLoop runLoop;
@@ -52,5 +55,9 @@ class TuckletRig {
 // A world with Tucklet set up in /Applications, trusted, with these defaults stored: the shape of
 // most controller tests.
 platform::PlistDict setUpDefaults();
+
+// The onboarding window is on screen; onboarding has sent the user to System Settings.
+bool onboardingShown(BarController& controller);
+bool onboardingHandingOff(BarController& controller);
 
 }  // namespace tucklet::testing

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/opening_probe.h"
 #include "tests/support/tucklet_rig.h"
 #include "tests/visibility/visibility_worlds.h"
 
@@ -43,14 +44,14 @@ TEST(CollapseTest, AutoCollapseWaitsTheDelayButNeverLessThanTwoSeconds) {
     TuckletRig rig(visibilityWorld().build(), setUpWith({{"collapseDelay", delay}}));
     auto& controller = rig.launch();
     rig.advance(1);
-    ASSERT_TRUE(controller.collapsed);
+    ASSERT_TRUE(controller.engine().collapsed());
     controller.showAll();
-    EXPECT_FALSE(controller.collapsed);
+    EXPECT_FALSE(controller.engine().collapsed());
     rig.advance(waits - 0.05);
-    EXPECT_FALSE(controller.collapsed);
+    EXPECT_FALSE(controller.engine().collapsed());
     EXPECT_EQ(rig.shownExtras(), allExtras());
     rig.advance(0.1);
-    EXPECT_TRUE(controller.collapsed);
+    EXPECT_TRUE(controller.engine().collapsed());
   }
 }
 
@@ -58,17 +59,17 @@ TEST(CollapseTest, PointerInTheMenuBarPostponesAFullDelay) {
   TuckletRig rig(visibilityWorld().build(), setUpWith({{"collapseDelay", 2.0}}));
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   // The strip is the top 24 points of the 982-point screen: 958 is its lower edge.
   rig.desktop().setPointer({700, 958});
   controller.showAll();
   rig.advance(2.1);
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
   rig.desktop().setPointer({700, 957});  // just below the strip
   rig.advance(1.8);
-  EXPECT_FALSE(controller.collapsed) << "the postponed timer waits a whole delay again";
+  EXPECT_FALSE(controller.engine().collapsed()) << "the postponed timer waits a whole delay again";
   rig.advance(0.2);
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().collapsed());
 }
 
 TEST(CollapseTest, NativeHidingNeedsTuckletInAnApplicationsFolder) {
@@ -85,20 +86,20 @@ TEST(CollapseTest, NativeHidingNeedsTuckletInAnApplicationsFolder) {
     TuckletRig rig(world, setUpDefaults());
     auto& controller = rig.launch();
     rig.advance(1);
-    EXPECT_EQ(controller.collapsed, c.collapses);
+    EXPECT_EQ(controller.engine().collapsed(), c.collapses);
     EXPECT_EQ(rig.desktop().visibilityAssertionCount(), c.collapses ? 1u : 0u);
     if (c.collapses) {
-      EXPECT_EQ(controller.message, std::nullopt);
+      EXPECT_EQ(controller.message(), std::nullopt);
       EXPECT_TRUE(rig.ownItemShown("QuiverlyToggle"));
     } else {
-      EXPECT_EQ(controller.message, moveText);
+      EXPECT_EQ(controller.message(), moveText);
       EXPECT_EQ(rig.shownExtras(), allExtras());
       // Asking again by hand gives the same answer and starts nothing.
-      controller.message.reset();
-      const auto generation = controller.visibilityGeneration;
-      EXPECT_FALSE(controller.collapse());
-      EXPECT_EQ(controller.message, moveText);
-      EXPECT_EQ(controller.visibilityGeneration, generation);
+      controller.notice().clear();
+      const auto generation = controller.engine().visibilityGeneration();
+      EXPECT_FALSE(controller.engine().collapse());
+      EXPECT_EQ(controller.message(), moveText);
+      EXPECT_EQ(controller.engine().visibilityGeneration(), generation);
     }
   }
 }
@@ -110,32 +111,32 @@ TEST(CollapseTest, CollapseNeedsTrustAndFinishedSetup) {
     TuckletRig rig(untrusted, setUpDefaults());
     auto& controller = rig.launch();
     rig.runLoop.drain();
-    EXPECT_FALSE(controller.collapse());
-    EXPECT_EQ(controller.message, "Allow Accessibility access before hiding menu bar items.");
+    EXPECT_FALSE(controller.engine().collapse());
+    EXPECT_EQ(controller.message(), "Allow Accessibility access before hiding menu bar items.");
   }
   TuckletRig rig(visibilityWorld().build());
   auto& controller = rig.launch();
   rig.runLoop.drain();
-  EXPECT_FALSE(controller.collapse());
-  EXPECT_EQ(controller.message, "Finish setup before hiding menu bar items.");
+  EXPECT_FALSE(controller.engine().collapse());
+  EXPECT_EQ(controller.message(), "Finish setup before hiding menu bar items.");
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
 TEST(CollapseTest, DividerPushesTheHiddenSideOffScreenAndShowAllBringsItBack) {
   TuckletRig rig(dividerWorld().build(), setUpDefaults());
   auto& controller = rig.launch();
-  EXPECT_FALSE(controller.nativeVisibility);
+  EXPECT_FALSE(controller.engine().nativeVisibility());
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   EXPECT_EQ(divider(rig).length, 10000);
   EXPECT_EQ(divider(rig).title, "");
   EXPECT_EQ(rig.shownExtras(),
             (std::vector<std::string>{clockID, batteryID, wifiID, nowPlayingID}));
-  ASSERT_EQ(controller.items.size(), 2u);  // what lies left of the divider
-  EXPECT_EQ(controller.message, std::nullopt);
+  ASSERT_EQ(controller.inventory().items().size(), 2u);  // what lies left of the divider
+  EXPECT_EQ(controller.message(), std::nullopt);
 
   controller.showAll();
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_EQ(divider(rig).length, 18);
   EXPECT_EQ(divider(rig).title, "│");
   EXPECT_EQ(rig.shownExtras(), allExtras());
@@ -146,15 +147,15 @@ TEST(CollapseTest, DividerModeOnMacOS27RefusesToCollapse) {
   world.os = {27, 0, 0};
   TuckletRig rig(world, setUpDefaults());
   auto& controller = rig.launch();
-  EXPECT_FALSE(controller.nativeVisibility);
+  EXPECT_FALSE(controller.engine().nativeVisibility());
   rig.advance(1);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message, noAPIText);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(), noAPIText);
   EXPECT_EQ(divider(rig).length, 18);
-  controller.message.reset();
+  controller.notice().clear();
   controller.toggleReveal();
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message, noAPIText);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(), noAPIText);
   EXPECT_EQ(rig.shownExtras(), allExtras());
 }
 
@@ -164,18 +165,18 @@ TEST(CollapseTest, DividerRightOfTheIconIsExpandedWithTheDragNotice) {
   TuckletRig rig(world, setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message, dragText);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(), dragText);
   EXPECT_EQ(rig.shownExtras(), allExtras());
 
   // Even a divider that is wide at that moment is given back its narrow length.
-  controller.collapseDivider();
-  controller.message.reset();
-  EXPECT_FALSE(controller.collapse());
-  EXPECT_EQ(controller.message, dragText);
+  controller.divider().collapseDivider();
+  controller.notice().clear();
+  EXPECT_FALSE(controller.engine().collapse());
+  EXPECT_EQ(controller.message(), dragText);
   EXPECT_EQ(divider(rig).length, 18);
   EXPECT_EQ(divider(rig).title, "│");
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().collapsed());
 }
 
 TEST(CollapseTest, DividerRefusesWhileBatteryOrClockIsOnTheHiddenSide) {
@@ -186,8 +187,8 @@ TEST(CollapseTest, DividerRefusesWhileBatteryOrClockIsOnTheHiddenSide) {
   TuckletRig rig(world, setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message,
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(),
             "Battery or the clock is in the hidden section. ⌘-drag it to the right of tucklet.");
   EXPECT_EQ(divider(rig).length, 18);
   EXPECT_TRUE(shown(rig.shownExtras(), batteryID));
@@ -203,29 +204,162 @@ TEST(CollapseTest, AFoldDueDuringARescanWaitsInsteadOfGettingLost) {
   TuckletRig rig(dividerWorld().build(), setUpWith({{"collapseDelay", 3.0}}));
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   controller.showAll();
   rig.advance(2.9);
   rig.desktop().simulateWake();  // a rescan holds the bar while the fold comes due
   rig.advance(0.2);
-  ASSERT_TRUE(controller.busy);
-  EXPECT_FALSE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().busy());
+  EXPECT_FALSE(controller.engine().collapsed());
   rig.advance(3.5);  // one more delay after the rescan
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().collapsed());
 }
 
 TEST(CollapseTest, ARevealDuringADividerRescanIsNotUndoneByIt) {
   TuckletRig rig(dividerWorld().build(), setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   rig.desktop().simulateWake();  // expands the divider for a rescan that folds it again
   rig.runLoop.drain();
-  ASSERT_TRUE(controller.busy);
+  ASSERT_TRUE(controller.engine().busy());
   controller.showAll();  // the user reveals before the rescan is taken
   rig.advance(0.5);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_FALSE(controller.busy);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_FALSE(controller.engine().busy());
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+}
+
+TEST(CollapseTest, ARevealClickDuringADividerRescanRevealsAndStaysRevealed) {
+  TuckletRig rig(dividerWorld().build(), setUpDefaults());
+  auto& controller = rig.launch();
+  rig.advance(1);
+  ASSERT_TRUE(controller.engine().collapsed());
+
+  rig.clickOwnItem("QuiverlyToggle", platform::ModifierOption);  // collapsed: reveals
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(rig.shownExtras(), allExtras());
+  rig.advance(0.5);
+  rig.clickOwnItem("QuiverlyBoundary");  // expanded: hides
+  EXPECT_TRUE(controller.engine().collapsed());
+
+  // A wake shows the bar for a moment to rescan it; to the user it is still collapsed, so the
+  // divider and an Option-click on the icon reveal, and the rescan leaves the bar alone after them.
+  for (const bool optionClick : {false, true}) {
+    SCOPED_TRACE(optionClick ? "Option-click" : "divider");
+    ASSERT_TRUE(controller.engine().collapsed());
+    rig.desktop().simulateWake();
+    rig.runLoop.drain();
+    ASSERT_TRUE(controller.engine().busy());
+    if (optionClick)
+      rig.clickOwnItem("QuiverlyToggle", platform::ModifierOption);
+    else
+      rig.clickOwnItem("QuiverlyBoundary");
+    rig.advance(1);
+    EXPECT_FALSE(controller.engine().collapsed());
+    EXPECT_FALSE(controller.engine().busy());
+    EXPECT_EQ(rig.shownExtras(), allExtras());
+    controller.engine().collapse();
+  }
+}
+
+// Collapses nobody clicked for - the start-up step's, a changed visibility setting's, the setup
+// run's - wait while the bar is held instead of being refused and lost.
+TEST(CollapseTest, ACollapseAskedForWhileTheBarIsHeldRunsOnceItIsFree) {
+  {
+    SCOPED_TRACE("the start-up step during a rescan");
+    TuckletRig rig(dividerWorld().build(), setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(0.4);
+    rig.desktop().simulateWake();  // holds the bar from 0.4 to 0.7 s
+    rig.advance(0.25);
+    ASSERT_TRUE(controller.engine().busy());
+    EXPECT_FALSE(controller.engine().collapsed());
+    rig.advance(0.1);
+    EXPECT_TRUE(controller.engine().collapsed());
+    EXPECT_EQ(controller.inventory().items().size(), 2u);
+  }
+  {
+    SCOPED_TRACE("a reveal drops the waiting collapse");
+    TuckletRig rig(dividerWorld().build(), setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(0.4);
+    rig.desktop().simulateWake();
+    rig.advance(0.25);
+    controller.showAll();
+    rig.advance(1);
+    rig.desktop().simulateWake();  // nothing waits for this rescan to end any more
+    rig.advance(1);
+    EXPECT_FALSE(controller.engine().collapsed());
+  }
+  {
+    SCOPED_TRACE("a second visibility change while the first re-hide is in flight");
+    sim::VisibilityFrameworkFaults slow;
+    slow.activationDelay = 0.5;
+    TuckletRig rig(visibilityWorld()
+                       .withWorld([&](sim::World& w) { w.visibilityFramework.faults = slow; })
+                       .build(),
+                   setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(2);
+    ASSERT_TRUE(controller.engine().collapsed());
+    controller.preferences().setHideBattery(true);
+    rig.advance(0.2);  // the re-hide without the battery is in flight
+    ASSERT_TRUE(controller.engine().busy());
+    controller.preferences().setHideDateTime(true);
+    rig.advance(2);
+    EXPECT_EQ(rig.shownExtras(), std::vector<std::string>{});
+    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
+  }
+  {
+    SCOPED_TRACE("a hide that starts meanwhile answers the request");
+    TuckletRig rig(visibilityWorld().build(), setUpDefaults());
+    auto& controller = rig.launch();
+    rig.advance(2);
+    rig.runLoop.setBackgroundPolicy(platform::VirtualRunLoop::BackgroundPolicy::Hold);
+    ASSERT_TRUE(controller.inventory().requestInventoryRefresh());
+    controller.preferences().setHideBattery(true);
+    rig.advance(0.2);  // waits for the rescan, whose result a hide now would make stale
+    const auto generation = controller.engine().visibilityGeneration();
+    EXPECT_TRUE(controller.engine().collapse());
+    rig.runLoop.releaseBackground();
+    rig.advance(2);
+    EXPECT_EQ(controller.engine().visibilityGeneration(), generation + 1);
+    EXPECT_FALSE(shown(rig.shownExtras(), batteryID));
+  }
+  {
+    SCOPED_TRACE("the setup run asked for during a rescan");
+    TuckletRig rig(dividerWorld().build());
+    auto& controller = rig.launch();
+    rig.advance(0.5);  // onboarding, and the rescan after its reveal
+    rig.desktop().simulateWake();
+    rig.runLoop.drain();
+    ASSERT_TRUE(controller.engine().busy());
+    controller.engine().beginSetup();
+    EXPECT_FALSE(controller.preferences().setupComplete());
+    rig.advance(0.5);
+    EXPECT_TRUE(controller.preferences().setupComplete());
+    EXPECT_TRUE(controller.engine().collapsed());
+  }
+}
+
+TEST(CollapseTest, AutoCollapseWaitsForTheItemsMenuAndAnItemBeingOpened) {
+  TuckletRig rig(visibilityWorld().build(), setUpWith({{"collapseDelay", 2.0}}));
+  auto& controller = rig.launch();
+  rig.advance(1);
+  controller.showAll();
+  controller.itemsMenu().menuWillOpen();
+  rig.advance(5);
+  EXPECT_FALSE(controller.engine().collapsed());
+  controller.itemsMenu().menuDidClose();
+  rig.advance(2.1);
+  EXPECT_TRUE(controller.engine().collapsed());
+
+  controller.showAll();
+  OpeningProbe::beginOpening(controller.opener(), controller.inventory().items().front());
+  controller.preferences().setCollapseDelay(3);  // asks for the fold again, while opening
+  rig.advance(10);
+  EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_EQ(rig.shownExtras(), allExtras());
 }
 

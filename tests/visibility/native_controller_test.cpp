@@ -16,9 +16,9 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-std::optional<BarItem> itemWithIdentifier(const BarController& controller,
+std::optional<BarItem> itemWithIdentifier(BarController& controller,
                                           const std::string& identifier) {
-  for (const auto& item : controller.items)
+  for (const auto& item : controller.inventory().items())
     if (item.identifier == identifier) return item;
   return std::nullopt;
 }
@@ -71,11 +71,12 @@ TEST(NativeControllerTest, OfTwoQuickActivationsOnlyTheSecondStays) {
   ASSERT_TRUE(notes);
 
   Calls first, firstVerdict, second, secondVerdict;
-  const auto generation = controller.visibilityGeneration;
-  controller.activateNativeVisibility(notes, first.callback(), firstVerdict.callback());
-  controller.activateNativeVisibility(std::nullopt, second.callback(), secondVerdict.callback());
-  EXPECT_EQ(controller.visibilityGeneration, generation + 2);
-  EXPECT_TRUE(controller.busy);
+  const auto generation = controller.engine().visibilityGeneration();
+  controller.engine().activateNativeVisibility(notes, first.callback(), firstVerdict.callback());
+  controller.engine().activateNativeVisibility(std::nullopt, second.callback(),
+                                               secondVerdict.callback());
+  EXPECT_EQ(controller.engine().visibilityGeneration(), generation + 2);
+  EXPECT_TRUE(controller.engine().busy());
   rig.advance(0.45);
   EXPECT_TRUE(first.values.empty());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
@@ -86,9 +87,9 @@ TEST(NativeControllerTest, OfTwoQuickActivationsOnlyTheSecondStays) {
   EXPECT_THAT(first.values, ElementsAre(false));
   EXPECT_THAT(firstVerdict.values, ElementsAre(false));
   EXPECT_THAT(second.values, ElementsAre(true));
-  EXPECT_TRUE(controller.collapsed);
-  EXPECT_FALSE(controller.busy);
-  EXPECT_TRUE(controller.visibilityToken);
+  EXPECT_TRUE(controller.engine().collapsed());
+  EXPECT_FALSE(controller.engine().busy());
+  EXPECT_TRUE(controller.engine().holdsVisibilityToken());
   // The first assertion was ended when it arrived; the one in force does not let the notes
   // item through, which the first one did.
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
@@ -98,7 +99,7 @@ TEST(NativeControllerTest, OfTwoQuickActivationsOnlyTheSecondStays) {
   rig.advance(1);  // the safety check finds the icon in place
   EXPECT_THAT(secondVerdict.values, ElementsAre(true));
   EXPECT_THAT(firstVerdict.values, ElementsAre(false));
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().collapsed());
 }
 
 TEST(NativeControllerTest, ResultForAControllerThatIsGoneIsReleased) {
@@ -106,7 +107,7 @@ TEST(NativeControllerTest, ResultForAControllerThatIsGoneIsReleased) {
   rig.launch();
   rig.runLoop.drain();
   Calls completion;
-  rig.controller().activateNativeVisibility(std::nullopt, completion.callback(), nullptr);
+  rig.controller().engine().activateNativeVisibility(std::nullopt, completion.callback(), nullptr);
   rig.delegate->controller.reset();
   ::testing::internal::CaptureStderr();
   rig.advance(1);
@@ -123,9 +124,9 @@ TEST(NativeControllerTest, AllowedControlsFollowTheSettings) {
                             {"visibleSystemItems", platform::PlistArray{6, 2}}}));
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   // The clock goes by hideDateTime alone, whatever the list says.
-  EXPECT_EQ(controller.allowedSystemItems(std::nullopt), (std::set<int>{0, 6}));
+  EXPECT_EQ(controller.engine().allowedSystemItems(std::nullopt), (std::set<int>{0, 6}));
   EXPECT_EQ(rig.shownExtras(), (std::vector<std::string>{batteryID, wifiID}));
 }
 
@@ -134,8 +135,8 @@ TEST(NativeControllerTest, AllowedBundlesAreTuckletItselfAndTheVisibleBundles) {
                  setUpWith({{"visibleBundles", platform::PlistArray{"com.example.music"}}}));
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
-  EXPECT_EQ(controller.allowedBundleIdentifiers(std::nullopt),
+  ASSERT_TRUE(controller.engine().collapsed());
+  EXPECT_EQ(controller.engine().allowedBundleIdentifiers(std::nullopt),
             (std::set<std::string>{"local.quenby.Quiverly", "local.quenby.quiverly",
                                    "com.example.music"}));
   EXPECT_EQ(rig.shownExtras(), (std::vector<std::string>{clockID, batteryID, musicID}));
@@ -145,9 +146,9 @@ TEST(NativeControllerTest, AllowedBundlesAreTuckletItselfAndTheVisibleBundles) {
   // the owner is an empty identifier.
   const auto notes = itemWithIdentifier(controller, notesID);
   ASSERT_TRUE(notes);
-  EXPECT_TRUE(controller.allowedBundleIdentifiers(notes).contains("com.example.notes"));
+  EXPECT_TRUE(controller.engine().allowedBundleIdentifiers(notes).contains("com.example.notes"));
   rig.desktop().quitApplication(101);
-  EXPECT_TRUE(controller.allowedBundleIdentifiers(notes).contains(""));
+  EXPECT_TRUE(controller.engine().allowedBundleIdentifiers(notes).contains(""));
 }
 
 TEST(NativeControllerTest, BundleWithoutIdentifierFallsBackToTheBuiltInOne) {
@@ -155,12 +156,12 @@ TEST(NativeControllerTest, BundleWithoutIdentifierFallsBackToTheBuiltInOne) {
   world.self.identifier = "Com.Example.Tucklet";
   {
     TuckletRig rig(world);
-    EXPECT_EQ(rig.launch().allowedBundleIdentifiers(std::nullopt),
+    EXPECT_EQ(rig.launch().engine().allowedBundleIdentifiers(std::nullopt),
               (std::set<std::string>{"Com.Example.Tucklet", "com.example.tucklet"}));
   }
   world.self.identifier.reset();
   TuckletRig rig(world);
-  EXPECT_EQ(rig.launch().allowedBundleIdentifiers(std::nullopt),
+  EXPECT_EQ(rig.launch().engine().allowedBundleIdentifiers(std::nullopt),
             (std::set<std::string>{"local.quenby.Quiverly", "local.quenby.quiverly"}));
 }
 
@@ -170,15 +171,16 @@ TEST(NativeControllerTest, RevealingASystemItemAllowsItsControlButNotItsOwner) {
   TuckletRig rig(withFaults(faults), setUpWith({{"hideBattery", true}, {"hideDateTime", true}}));
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   EXPECT_TRUE(rig.shownExtras().empty());
   const auto wifi = itemWithIdentifier(controller, wifiID);
   ASSERT_TRUE(wifi);
-  EXPECT_EQ(controller.allowedSystemItems(wifi), (std::set<int>{6}));
-  EXPECT_FALSE(controller.allowedBundleIdentifiers(wifi).contains("com.apple.controlcenter"));
+  EXPECT_EQ(controller.engine().allowedSystemItems(wifi), (std::set<int>{6}));
+  EXPECT_FALSE(
+      controller.engine().allowedBundleIdentifiers(wifi).contains("com.apple.controlcenter"));
 
   Calls completion;
-  controller.activateNativeVisibility(wifi, completion.callback(), nullptr);
+  controller.engine().activateNativeVisibility(wifi, completion.callback(), nullptr);
   ::testing::internal::CaptureStderr();
   rig.runLoop.drain();
   EXPECT_THAT(completion.values, ElementsAre(true));
@@ -211,15 +213,16 @@ TEST(NativeControllerTest, FailedActivationRevealsEverythingAndExplains) {
     TuckletRig rig(withFaults(c.faults), setUpDefaults());
     auto& controller = rig.launch();
     rig.advance(1);
-    EXPECT_FALSE(controller.collapsed);
-    EXPECT_FALSE(controller.busy);
-    EXPECT_FALSE(controller.visibilityToken);
-    EXPECT_EQ(controller.message, c.message);
+    EXPECT_FALSE(controller.engine().collapsed());
+    EXPECT_FALSE(controller.engine().busy());
+    EXPECT_FALSE(controller.engine().holdsVisibilityToken());
+    EXPECT_EQ(controller.message(), c.message);
     EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
     EXPECT_EQ(rig.shownExtras(), allExtras());
 
     Calls completion, verdict;
-    controller.activateNativeVisibility(std::nullopt, completion.callback(), verdict.callback());
+    controller.engine().activateNativeVisibility(std::nullopt, completion.callback(),
+                                                 verdict.callback());
     rig.advance(2);
     EXPECT_THAT(completion.values, ElementsAre(false));
     EXPECT_THAT(verdict.values, ElementsAre(false));
@@ -233,13 +236,13 @@ TEST(NativeControllerTest, TokenThatCannotBeInvalidatedIsLoggedAndForgotten) {
   TuckletRig rig(withFaults(faults), setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   ::testing::internal::CaptureStderr();
   controller.showAll();
   EXPECT_THAT(::testing::internal::GetCapturedStderr(),
               HasSubstr("tucklet: Assertion is already invalid.\n"));
-  EXPECT_FALSE(controller.visibilityToken);
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.engine().holdsVisibilityToken());
+  EXPECT_FALSE(controller.engine().collapsed());
   // Dropping the assertion object ends its hide even though invalidating it failed.
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
   EXPECT_EQ(rig.shownExtras(), allExtras());

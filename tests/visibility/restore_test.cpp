@@ -41,22 +41,22 @@ TEST(RestoreTest, LosingTrustWhileCollapsedRestoresEverything) {
     TuckletRig rig(worldFor(native), setUpDefaults());
     auto& controller = rig.launch();
     rig.advance(1);
-    ASSERT_TRUE(controller.collapsed);
-    ASSERT_FALSE(controller.items.empty());
+    ASSERT_TRUE(controller.engine().collapsed());
+    ASSERT_FALSE(controller.inventory().items().empty());
 
     rig.desktop().setTrusted(false);
     rig.advance(2);
-    EXPECT_FALSE(controller.trusted);
-    EXPECT_FALSE(controller.collapsed);
-    EXPECT_TRUE(controller.items.empty());
-    EXPECT_EQ(controller.message, trustRemovedText);
+    EXPECT_FALSE(controller.engine().trusted());
+    EXPECT_FALSE(controller.engine().collapsed());
+    EXPECT_TRUE(controller.inventory().items().empty());
+    EXPECT_EQ(controller.message(), trustRemovedText);
     EXPECT_EQ(rig.shownExtras(), allExtras());
     EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 
     rig.advance(10);  // no automatic fold without trust, and no rescan without it either
-    EXPECT_FALSE(controller.collapsed);
-    EXPECT_TRUE(controller.items.empty());
-    EXPECT_EQ(controller.message, trustRemovedText);
+    EXPECT_FALSE(controller.engine().collapsed());
+    EXPECT_TRUE(controller.inventory().items().empty());
+    EXPECT_EQ(controller.message(), trustRemovedText);
     EXPECT_EQ(rig.shownExtras(), allExtras());
   }
 }
@@ -67,21 +67,46 @@ TEST(RestoreTest, RegainingTrustWithSetupCompleteCollapsesWithAFreshInventory) {
     TuckletRig rig(worldFor(native), setUpDefaults());
     auto& controller = rig.launch();
     rig.advance(1);
-    const auto inventory = controller.items.size();
+    const auto inventory = controller.inventory().items().size();
     ASSERT_GT(inventory, 0u);
     rig.desktop().setTrusted(false);
     rig.advance(2);
-    ASSERT_FALSE(controller.collapsed);
-    ASSERT_EQ(controller.message, trustRemovedText);
+    ASSERT_FALSE(controller.engine().collapsed());
+    ASSERT_EQ(controller.message(), trustRemovedText);
 
     rig.desktop().setTrusted(true);
     rig.advance(2);
-    EXPECT_TRUE(controller.trusted);
-    EXPECT_TRUE(controller.collapsed);
-    EXPECT_EQ(controller.message, std::nullopt);
+    EXPECT_TRUE(controller.engine().trusted());
+    EXPECT_TRUE(controller.engine().collapsed());
+    EXPECT_EQ(controller.message(), std::nullopt);
     EXPECT_EQ(rig.desktop().visibilityAssertionCount(), native ? 1u : 0u);
     // The hide waited for the rescan, so the menu knows the hidden items again.
-    EXPECT_EQ(controller.items.size(), inventory);
+    EXPECT_EQ(controller.inventory().items().size(), inventory);
+  }
+}
+
+// Regained trust belongs to onboarding while it has sent the user to System Settings (it finishes
+// setup itself), and while its window is up the user is still reading it: nothing hides.
+TEST(RestoreTest, RegainingTrustDuringOnboardingLeavesTheBarToIt) {
+  for (const bool handOff : {true, false}) {
+    SCOPED_TRACE(handOff ? "handing off" : "window shown");
+    auto world = visibilityWorld().build();
+    world.accessibilityTrusted = false;
+    TuckletRig rig(world, setUpDefaults());
+    auto& controller = rig.launch();
+    rig.runLoop.drain();
+    ASSERT_TRUE(onboardingShown(controller));
+    if (handOff) controller.requestAccess();
+    ASSERT_EQ(onboardingHandingOff(controller), handOff);
+    const auto scans = rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility);
+
+    rig.desktop().setTrusted(true);
+    rig.advance(3);
+    EXPECT_TRUE(controller.engine().trusted());
+    EXPECT_EQ(rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility),
+              scans + (handOff ? 0 : 1));
+    EXPECT_FALSE(controller.engine().collapsed());
+    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
   }
 }
 
@@ -91,12 +116,12 @@ TEST(RestoreTest, SafetyCheckRestoresWhenTheSystemHidTucklet) {
   TuckletRig rig(withFaults(faults), setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   EXPECT_FALSE(rig.ownItemShown("QuiverlyToggle"));
 
   rig.advance(1);  // one second after the hide
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message, hiddenUnexpectedlyText);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(), hiddenUnexpectedlyText);
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
   EXPECT_TRUE(rig.ownItemShown("QuiverlyToggle"));
   EXPECT_EQ(rig.shownExtras(), allExtras());
@@ -110,17 +135,17 @@ TEST(RestoreTest, SafetyCheckGivesItsVerdictToTheCaller) {
   auto& controller = rig.launch();
   rig.runLoop.drain();
   std::vector<bool> hidden, verdict;
-  controller.activateNativeVisibility(
+  controller.engine().activateNativeVisibility(
       std::nullopt, [&](bool value) { hidden.push_back(value); },
       [&](bool value) { verdict.push_back(value); });
   rig.advance(0.9);
   EXPECT_THAT(hidden, ElementsAre(true));
   EXPECT_TRUE(verdict.empty());
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().collapsed());
   rig.advance(0.2);
   EXPECT_THAT(verdict, ElementsAre(false));
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_EQ(controller.message, hiddenUnexpectedlyText);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(), hiddenUnexpectedlyText);
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
@@ -130,37 +155,37 @@ TEST(RestoreTest, SafetyCheckTrustsAnOpenItemsMenu) {
   TuckletRig rig(withFaults(faults), setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
-  controller.pickerIsShown = true;
+  ASSERT_TRUE(controller.engine().collapsed());
+  controller.itemsMenu().menuWillOpen();
   rig.advance(1);
-  EXPECT_TRUE(controller.collapsed);
-  EXPECT_EQ(controller.message, std::nullopt);
+  EXPECT_TRUE(controller.engine().collapsed());
+  EXPECT_EQ(controller.message(), std::nullopt);
 }
 
 TEST(RestoreTest, VisibilitySettingChangedWhileCollapsedHidesAgainOnceSettled) {
   TuckletRig rig(visibilityWorld().build(), setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(1);
-  ASSERT_TRUE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().collapsed());
   ASSERT_TRUE(shown(rig.shownExtras(), batteryID));
-  const auto generation = controller.visibilityGeneration;
+  const auto generation = controller.engine().visibilityGeneration();
 
-  controller.preferences->setHideBattery(true);
+  controller.preferences().setHideBattery(true);
   rig.advance(0.1);
-  controller.preferences->setHideBattery(false);
+  controller.preferences().setHideBattery(false);
   rig.advance(0.1);
-  controller.preferences->setHideBattery(true);
+  controller.preferences().setHideBattery(true);
   rig.advance(0.149);
-  EXPECT_EQ(controller.visibilityGeneration, generation);
+  EXPECT_EQ(controller.engine().visibilityGeneration(), generation);
   EXPECT_TRUE(shown(rig.shownExtras(), batteryID));
   rig.advance(0.002);
-  EXPECT_EQ(controller.visibilityGeneration, generation + 1);
+  EXPECT_EQ(controller.engine().visibilityGeneration(), generation + 1);
   EXPECT_FALSE(shown(rig.shownExtras(), batteryID));
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_TRUE(controller.engine().collapsed());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
   rig.advance(1.5);  // no second activation, and the safety check is content
-  EXPECT_EQ(controller.visibilityGeneration, generation + 1);
-  EXPECT_TRUE(controller.collapsed);
+  EXPECT_EQ(controller.engine().visibilityGeneration(), generation + 1);
+  EXPECT_TRUE(controller.engine().collapsed());
 }
 
 TEST(RestoreTest, RevealWhileAHideIsInFlightReleasesTheLateAssertion) {
@@ -169,14 +194,14 @@ TEST(RestoreTest, RevealWhileAHideIsInFlightReleasesTheLateAssertion) {
   TuckletRig rig(withFaults(faults), setUpDefaults());
   auto& controller = rig.launch();
   rig.advance(0.7);  // the start-up hide went out at 0.6
-  ASSERT_TRUE(controller.busy);
-  ASSERT_FALSE(controller.collapsed);
+  ASSERT_TRUE(controller.engine().busy());
+  ASSERT_FALSE(controller.engine().collapsed());
 
   controller.showAll();
-  EXPECT_FALSE(controller.busy);
+  EXPECT_FALSE(controller.engine().busy());
   rig.advance(1);
-  EXPECT_FALSE(controller.collapsed);
-  EXPECT_FALSE(controller.visibilityToken);
+  EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_FALSE(controller.engine().holdsVisibilityToken());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
   EXPECT_EQ(rig.shownExtras(), allExtras());
 }
@@ -188,7 +213,7 @@ TEST(RestoreTest, QuittingWhileCollapsedLeavesEveryItemVisible) {
     ASSERT_EQ(rig.shownExtras(), allExtras());
     rig.launch();
     rig.advance(1);
-    ASSERT_TRUE(rig.controller().collapsed);
+    ASSERT_TRUE(rig.controller().engine().collapsed());
     ASSERT_NE(rig.shownExtras(), allExtras());
 
     rig.quit();

@@ -20,7 +20,7 @@ constexpr const char* accessibilityURL =
 BarController& launchForSetup(TuckletRig& rig) {
   auto& controller = rig.launch();
   rig.advance(0.5);
-  if (controller.onboarding) controller.onboarding->closeWindow();
+  if (controller.onboarding()) controller.onboarding()->closeWindow();
   return controller;
 }
 
@@ -37,15 +37,15 @@ TEST(SetupRunTest, WithoutTrustItAsksForAccessAndStops) {
   auto& controller = launchForSetup(rig);
   const auto scans = rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility);
 
-  controller.beginSetup();
-  EXPECT_FALSE(controller.setupInProgress);
-  ASSERT_TRUE(controller.onboarding);
-  EXPECT_TRUE(controller.onboarding->handingOff);
+  controller.engine().beginSetup();
+  EXPECT_FALSE(controller.engine().setupInProgress());
+  ASSERT_TRUE(controller.onboarding());
+  EXPECT_TRUE(controller.onboarding()->handingOff);
   ASSERT_FALSE(rig.desktop().openedURLs().empty());
   EXPECT_EQ(rig.desktop().openedURLs().back(), accessibilityURL);
   rig.advance(3);
   EXPECT_EQ(rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility), scans);
-  EXPECT_FALSE(controller.preferences->setupComplete());
+  EXPECT_FALSE(controller.preferences().setupComplete());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
@@ -54,44 +54,44 @@ TEST(SetupRunTest, OutsideAnApplicationsFolderItReturnsToOnboarding) {
   world.self.path = "/Users/x/Downloads/Tucklet.app";
   TuckletRig rig(world);
   auto& controller = launchForSetup(rig);
-  ASSERT_FALSE(controller.onboardingWindowVisible());
+  ASSERT_FALSE(testing::onboardingShown(controller));
   const auto scans = rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility);
 
   controller.toggleReveal();  // not set up: the reveal action starts the setup run
-  EXPECT_FALSE(controller.setupInProgress);
-  EXPECT_TRUE(controller.onboardingWindowVisible());
+  EXPECT_FALSE(controller.engine().setupInProgress());
+  EXPECT_TRUE(testing::onboardingShown(controller));
   rig.advance(3);
   EXPECT_EQ(rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility), scans);
-  EXPECT_FALSE(controller.preferences->setupComplete());
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.preferences().setupComplete());
+  EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
 TEST(SetupRunTest, NativeSetupScansThenHidesAndRemembersIt) {
   TuckletRig rig(visibilityWorld().build());
   auto& controller = launchForSetup(rig);
-  controller.showOnboardingWindow();
+  controller.startOnboarding();
   rig.runLoop.setBackgroundPolicy(platform::VirtualRunLoop::BackgroundPolicy::Hold);
-  controller.items.clear();
+  controller.inventory().clear();
 
-  controller.beginSetup();
-  ASSERT_TRUE(controller.setupInProgress);
+  controller.engine().beginSetup();
+  ASSERT_TRUE(controller.engine().setupInProgress());
   ASSERT_EQ(rig.runLoop.heldBackgroundCount(), 1u);
   // While it runs, the reveal action and a second run are refused without a notice.
   controller.toggleReveal();
-  controller.beginSetup();
+  controller.engine().beginSetup();
   EXPECT_EQ(rig.runLoop.heldBackgroundCount(), 1u);
-  EXPECT_EQ(controller.message, std::nullopt);
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_EQ(controller.message(), std::nullopt);
+  EXPECT_FALSE(controller.engine().collapsed());
 
   rig.runLoop.releaseBackground();
   rig.runLoop.drain();
-  EXPECT_FALSE(controller.items.empty());
-  EXPECT_FALSE(controller.setupInProgress);
-  EXPECT_TRUE(controller.preferences->setupComplete());
+  EXPECT_FALSE(controller.inventory().items().empty());
+  EXPECT_FALSE(controller.engine().setupInProgress());
+  EXPECT_TRUE(controller.preferences().setupComplete());
   EXPECT_EQ(rig.defaults.objectForKey("setupComplete"), platform::PlistValue(true));
-  EXPECT_TRUE(controller.collapsed);
-  EXPECT_FALSE(controller.onboardingWindowVisible());
+  EXPECT_TRUE(controller.engine().collapsed());
+  EXPECT_FALSE(testing::onboardingShown(controller));
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 1u);
 }
 
@@ -99,26 +99,26 @@ TEST(SetupRunTest, RevealDuringTheSetupScanEndsTheRun) {
   TuckletRig rig(visibilityWorld().build());
   auto& controller = launchForSetup(rig);
   rig.runLoop.setBackgroundPolicy(platform::VirtualRunLoop::BackgroundPolicy::Hold);
-  controller.beginSetup();
-  ASSERT_TRUE(controller.setupInProgress);
-  controller.fullReveal();
-  EXPECT_FALSE(controller.setupInProgress);
+  controller.engine().beginSetup();
+  ASSERT_TRUE(controller.engine().setupInProgress());
+  controller.engine().fullReveal();
+  EXPECT_FALSE(controller.engine().setupInProgress());
   rig.runLoop.releaseBackground();
   rig.advance(2);
-  EXPECT_FALSE(controller.preferences->setupComplete());
-  EXPECT_FALSE(controller.collapsed);
+  EXPECT_FALSE(controller.preferences().setupComplete());
+  EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
 TEST(SetupRunTest, DividerSetupCollapsesAndRemembersIt) {
   TuckletRig rig(dividerWorld().build());
   auto& controller = launchForSetup(rig);
-  controller.beginSetup();
-  EXPECT_FALSE(controller.setupInProgress);
-  EXPECT_TRUE(controller.preferences->setupComplete());
-  EXPECT_TRUE(controller.collapsed);
+  controller.engine().beginSetup();
+  EXPECT_FALSE(controller.engine().setupInProgress());
+  EXPECT_TRUE(controller.preferences().setupComplete());
+  EXPECT_TRUE(controller.engine().collapsed());
   EXPECT_EQ(dividerLength(rig), 10000);
-  EXPECT_EQ(controller.items.size(), 2u);
+  EXPECT_EQ(controller.inventory().items().size(), 2u);
 }
 
 TEST(SetupRunTest, FailedSetupShowsWhyInTheOnboardingWindow) {
@@ -138,14 +138,14 @@ TEST(SetupRunTest, FailedSetupShowsWhyInTheOnboardingWindow) {
     SCOPED_TRACE(c.name);
     TuckletRig rig(c.world);
     auto& controller = launchForSetup(rig);
-    controller.beginSetup();
+    controller.engine().beginSetup();
     rig.runLoop.drain();
-    EXPECT_FALSE(controller.setupInProgress);
-    EXPECT_FALSE(controller.preferences->setupComplete());
-    EXPECT_FALSE(controller.collapsed);
-    ASSERT_TRUE(controller.onboarding);
-    EXPECT_EQ(controller.onboarding->failure, c.failure);
-    EXPECT_TRUE(controller.onboardingWindowVisible());
+    EXPECT_FALSE(controller.engine().setupInProgress());
+    EXPECT_FALSE(controller.preferences().setupComplete());
+    EXPECT_FALSE(controller.engine().collapsed());
+    ASSERT_TRUE(controller.onboarding());
+    EXPECT_EQ(controller.onboarding()->failure, c.failure);
+    EXPECT_TRUE(testing::onboardingShown(controller));
     EXPECT_EQ(rig.shownExtras(), allExtras());
   }
 }
