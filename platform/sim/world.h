@@ -153,6 +153,72 @@ struct SelfBundle {
   std::map<std::string, std::string> infoKeys;  // "CFBundleShortVersionString", "SUFeedURL", ...
 };
 
+// Names an application in a timeline: by pid, or by bundle identifier (the first running
+// application that has it).
+struct AppReference {
+  std::optional<pid_t> pid;
+  std::string bundleIdentifier;
+  std::string describe() const;  // "pid 412" or "\"com.raycast.macos\""
+};
+
+// What a click or a Command-drag is aimed at.
+struct TimelineTarget {
+  enum class Kind {
+    Point,       // `point`, screen coordinates
+    StatusItem,  // one of this process's status items, by autosave name (`name`)
+    Item,        // an application's menu bar item, by its identifier (`name`)
+    MenuRow,     // a row of the open menu, by title (`name`)
+  };
+  Kind kind = Kind::Point;
+  Point point;
+  std::string name;
+};
+
+// One timed change of the desktop: the user or the system doing something `at` seconds after the
+// start. Each action is one mutation of `SimDesktop` and is named after it; the fields it uses are
+// listed beside it.
+struct TimelineStep {
+  enum class Action {
+    LaunchApplication,         // application
+    QuitApplication,           // app
+    SetTrusted,                // flag
+    SetFrontmost,              // app
+    SetPointer,                // target.point
+    AddScreen,                 // screen
+    RemoveScreen,              // number
+    SetPowerSources,           // powerSources
+    SetScreenCaptureApproved,  // flag
+    SetLoginItemStatus,        // loginItemStatus, flag (requires approval)
+    SetApplicationHung,        // app, flag (hung)
+    SimulateWake,
+    SimulateSpaceChange,
+    CommandDrag,  // target (status item or item), toX
+    CloseWindow,  // app, text (the window's name; empty: its first window)
+    Click,        // target, modifiers
+    RightClick,   // target, modifiers
+    PressKey,     // keyCode, modifiers (event flags)
+    PressHotKey,  // keyCode, modifiers (event flags)
+    TypeText,     // text
+  };
+
+  double at = 0;
+  Action action = Action::SimulateWake;
+  std::string where;  // where it was written ("timeline[3]"), for reports
+
+  std::optional<WorldApplication> application;
+  AppReference app;
+  bool flag = false;
+  TimelineTarget target;
+  std::optional<WorldScreen> screen;
+  int number = 0;
+  std::vector<platform::PowerSourceDescription> powerSources;
+  platform::LoginItemStatus loginItemStatus = platform::LoginItemStatus::NotRegistered;
+  double toX = 0;
+  std::string text;
+  std::uint32_t keyCode = 0;
+  std::uint32_t modifiers = 0;
+};
+
 struct World {
   std::string name = "default";
   platform::OperatingSystemVersion os{27, 0, 0};
@@ -180,6 +246,10 @@ struct World {
   std::vector<platform::SymbolicHotKey> symbolicHotKeys;
 
   double accessibilityLatency = 0;  // seconds per Accessibility message
+
+  // Timed changes played on the desktop's clock once the program runs (`SimDesktop::playTimeline`),
+  // in order of `at`.
+  std::vector<TimelineStep> timeline;
 };
 
 }  // namespace tucklet::sim

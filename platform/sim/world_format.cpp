@@ -337,6 +337,18 @@ platform::SymbolicHotKey readHotKey(const Json& value, const std::string& path) 
 
 }  // namespace
 
+WorldScreen readWorldScreen(const Json& value, const std::string& path) {
+  return readScreen(value, path);
+}
+
+WorldApplication readWorldApplication(const Json& value, const std::string& path) {
+  return readApplication(value, path);
+}
+
+platform::PowerSourceDescription readWorldPowerSource(const Json& value, const std::string& path) {
+  return readPowerSource(value, path);
+}
+
 World readWorld(const Json& root) {
   ObjectReader object(root, "",
                       {"name",
@@ -358,7 +370,8 @@ World readWorld(const Json& root) {
                        "powerSources",
                        "symbolicHotKeys",
                        "accessibilityLatency",
-                       "appearance"});
+                       "appearance",
+                       "timeline"});
   World world;
   object.text("name", world.name);
   if (const Json* os = object.find("os")) world.os = readVersion(*os, "os");
@@ -422,6 +435,11 @@ World readWorld(const Json& root) {
     }
   }
   object.number("accessibilityLatency", world.accessibilityLatency, NumberRange::nonNegative());
+  // Last: its steps may refer to anything above.
+  if (const Json* timeline = object.find("timeline")) {
+    TimelineContext context(world);
+    world.timeline = readTimeline(*timeline, "timeline", context);
+  }
   return world;
 }
 
