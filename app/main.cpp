@@ -1,9 +1,12 @@
 // Process entry: Tucklet on the simulated desktop, driven by Qt's event loop.
 //
 // The world comes from `--world PATH` or the embedded default desktop; a world file that cannot be
-// used is refused with one line and exit status 2 before anything starts. SIGTERM, SIGINT and
-// SIGHUP end the program through its ordinary termination path, so every menu bar item is visible
-// again and Tucklet's status items are gone when it exits.
+// used, or a harness switch that is wrong, is refused with one line and exit status 2 before
+// anything starts. SIGTERM, SIGINT and SIGHUP end the program through its ordinary termination
+// path, so every menu bar item is visible again and Tucklet's status items are gone when it
+// exits; their handlers are in place before anything else happens, and a second signal while the
+// program ends changes nothing. The command line is Tucklet's alone: Qt's own switches
+// ("-platform", "-style", ...) are not read from it.
 //
 // The update framework lives beside the product: it fetches the bundle's appcast over HTTPS and
 // keeps a verified update next to this program. TUCKLET_UPDATE_CA_FILE names certificates (PEM) it
@@ -13,21 +16,27 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QWindow>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
 
 #include "app/app_delegate.h"
 #include "app/arguments.h"
 #include "app/host/desktop_harness.h"
+#include "app/host/live_desktop_window.h"
 #include "platform/host/plist_user_defaults.h"
 #include "platform/host/process_metrics.h"
 #include "platform/qt/qt_run_loop.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/sim/desktop.h"
+#include "platform/sim/render/screen_renderer.h"
 #include "platform/sim/visibility_host.h"
 #include "platform/sim/world_loader.h"
 #include "platform/updates/qt_transport.h"
@@ -45,12 +54,12 @@ void chooseOffscreenWhenHeadless() {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
-// Tucklet's windows on screen: every window here is one of Tucklet's own (the desktop it runs on
-// is drawn into pictures, not windows).
+// Tucklet's windows on screen. The live desktop window is the simulated Mac itself, not one of
+// Tucklet's windows.
 int visibleWindowCount() {
   int visible = 0;
-  for (const QWindow* window : QGuiApplication::topLevelWindows())
-    if (window->isVisible()) ++visible;
+  for (const QWidget* window : QApplication::topLevelWidgets())
+    if (window->isVisible() && !dynamic_cast<const tucklet::LiveDesktopWindow*>(window)) ++visible;
   return visible;
 }
 
@@ -83,7 +92,20 @@ int main(int argc, char** argv) {
   using namespace tucklet;
   const Arguments arguments(argc, argv);
 
+  // First of all, so that a signal in the first moments is not fatal either: it waits in the
+  // handlers' pipe until the event loop runs, then takes the ordinary termination path.
+  std::string signalError;
+  auto signals = platform::TerminationSignals::install(signalError);
+  if (!signals) std::fprintf(stderr, "tucklet: %s\n", signalError.c_str());
+
+  std::string switchError;
+  if (!DesktopHarness::checkSwitches(arguments, switchError)) {
+    std::fprintf(stderr, "tucklet: %s\n", switchError.c_str());
+    return 2;
+  }
+
   sim::WorldResult loaded = sim::defaultWorld();
+  std::string worldName = "<default>";
   if (arguments.contains("--world")) {
     const auto path = arguments.value("--world");
     if (!path) {
@@ -91,24 +113,34 @@ int main(int argc, char** argv) {
       return 2;
     }
     loaded = sim::loadWorldFile(*path);
+    worldName = *path;
   }
   if (const auto* error = std::get_if<sim::WorldError>(&loaded)) {
     std::fprintf(stderr, "%s\n", error->describe().c_str());
     return 2;
   }
+  auto& world = std::get<sim::World>(loaded);
   std::string harnessError;
-  auto harness = DesktopHarness::fromArguments(arguments, harnessError);
+  auto harness = DesktopHarness::fromArguments(arguments, world, harnessError);
   if (!harnessError.empty()) {
     std::fprintf(stderr, "tucklet: %s\n", harnessError.c_str());
     return 2;
   }
+  std::vector<sim::TimelineStep> timeline = world.timeline;
+  for (auto& step : timeline)
+    step.where = worldName + ": " + step.where;
+  if (harness) timeline.insert(timeline.end(), harness->steps().begin(), harness->steps().end());
 
   chooseOffscreenWhenHeadless();
-  QApplication application(argc, argv);
+  // Qt reads its own switches from the arguments it is given; it is given none.
+  int qtArgumentCount = 1;
+  char* qtArguments[] = {argv[0], nullptr};
+  QApplication application(qtArgumentCount, qtArguments);
   QApplication::setQuitOnLastWindowClosed(false);
   auto runLoop = platform::QtRunLoop::create();
 
-  sim::SimDesktop desktop(std::get<sim::World>(std::move(loaded)), *runLoop);
+  sim::SimDesktop desktop(std::move(world), *runLoop);
+  sim::useRenderedTextWidths(desktop);
   sim::attachVisibilityHost(desktop, *runLoop);
   const auto bundleIdentifier =
       desktop.workspace().mainBundle().identifier.value_or(fallbackBundleIdentifier);
@@ -140,15 +172,23 @@ int main(int argc, char** argv) {
                                                     .errors = stderr});
   const bool profileOnboarding = capture && capture->opensOnboarding();
 
+  // Without a lock another copy could run unseen and hide items twice over, so a claim that finds
+  // neither the session bus nor a lock file refuses the start.
   std::unique_ptr<platform::SingleInstance> instanceLock;
+  bool refused = false;
   AppDelegate delegate(services, arguments, profileOnboarding,
-                       [&instanceLock](const std::string& bundle) {
+                       [&instanceLock, &refused](const std::string& bundle) {
                          auto claim = platform::SingleInstance::acquire(bundle);
                          if (claim.outcome == platform::SingleInstance::Outcome::HeldElsewhere)
                            return false;
-                         if (claim.outcome == platform::SingleInstance::Outcome::Failed)
-                           std::fprintf(stderr, "tucklet: single-instance check unavailable: %s\n",
+                         if (claim.outcome == platform::SingleInstance::Outcome::Failed) {
+                           std::fprintf(stderr,
+                                        "tucklet: cannot make sure no other Tucklet runs, so it "
+                                        "does not start: %s\n",
                                         claim.error.c_str());
+                           refused = true;
+                           return false;
+                         }
                          instanceLock = std::move(claim.lock);
                          return true;
                        });
@@ -161,12 +201,40 @@ int main(int argc, char** argv) {
   });
   services.application.setActivationPolicy(initialActivationPolicy(services));
 
-  std::string signalError;
-  auto signals = platform::TerminationSignals::install(
-      [&services](int) { services.application.terminate(); }, signalError);
-  if (!signals) std::fprintf(stderr, "tucklet: %s\n", signalError.c_str());
+  if (signals &&
+      !signals->listen([&services](int) { services.application.terminate(); }, signalError)) {
+    std::fprintf(stderr, "tucklet: %s\n", signalError.c_str());
+  }
+  // From now on a late signal must not cut the way out short.
+  if (signals) signals->ignoreWhenReleased();
 
-  if (harness) harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
+  // With a display, the simulated screen is shown in a window a person can use with their own
+  // mouse and keyboard; closing it quits like the user would.
+  std::unique_ptr<LiveDesktopWindow> liveWindow;
+  if (LiveDesktopWindow::displayAvailable()) {
+    liveWindow = std::make_unique<LiveDesktopWindow>(desktop);
+    liveWindow->setCloseHandler([&services] { services.application.terminate(); });
+    liveWindow->show();
+  }
+
+  if (harness) {
+    if (liveWindow) {
+      harness->setWindowCapture([&liveWindow](const std::string& path, std::string& error) {
+        // What the display shows in the window's place, as a screenshot would.
+        auto* screen = liveWindow->screen();
+        const auto shot = screen ? screen->grabWindow(liveWindow->winId()).toImage() : QImage();
+        if (shot.isNull()) {
+          error = "the display gave no picture of the window";
+          return false;
+        }
+        return sim::writePng(shot, path, &error);
+      });
+    }
+    harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
+  }
+  desktop.playTimeline(std::move(timeline), [](const std::string& line) {
+    std::fprintf(stderr, "tucklet: %s\n", line.c_str());
+  });
 
   runLoop->async([&delegate] {
     delegate.applicationWillFinishLaunching();
@@ -174,11 +242,12 @@ int main(int argc, char** argv) {
   });
   const int status = QApplication::exec();
 
+  liveWindow.reset();
   signals.reset();
   // A scan or press still running in the background reads the desktop: let it finish before the
   // desktop and the controller go away.
   runLoop->waitForBackgroundWork();
   delegate.controller.reset();
   sim::detachVisibilityHost(desktop);
-  return status;
+  return refused ? 2 : status;
 }

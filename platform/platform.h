@@ -9,6 +9,7 @@
 #include "platform/menus.h"
 #include "platform/run_loop.h"
 #include "platform/status_bar.h"
+#include "platform/symbols.h"
 #include "platform/system_services.h"
 #include "platform/update_framework.h"
 #include "platform/user_defaults.h"
@@ -30,6 +31,7 @@ struct Platform {
   HotKeys& hotKeys;
   Application& application;
   Menus& menus;
+  Symbols& symbols;
   // Where the private visibility framework lives on this system; empty when it is absent.
   std::string visibilityFrameworkPath;
   // The update framework installed beside the application; nothing when there is none.

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sim/menu_layout.h"
 #include "platform/sim/world.h"
 
 namespace tucklet::sim {
@@ -49,6 +50,8 @@ struct OpenMenu {
   platform::WindowNumber window = 0;
   Rect frame;  // window-list coordinates
   std::vector<MenuRow> rows;
+  MenuLayout layout;                       // how it is drawn; row frames relative to `frame`
+  std::optional<std::size_t> highlighted;  // index into `layout.rows`
 };
 
 // One of this process's status items as the bar shows it.
@@ -93,6 +96,7 @@ class SimDesktop {
   platform::HotKeys& hotKeys();
   platform::Application& application();
   platform::Menus& menus();
+  platform::Symbols& symbols();
   // Read-only views for observers (rendering) that hold a const desktop.
   const platform::Workspace& workspace() const;
   const platform::Accessibility& accessibility() const;
@@ -116,6 +120,8 @@ class SimDesktop {
   };
   std::vector<MenuTitle> applicationMenuTitles() const;
   std::vector<OpenMenu> openMenus() const;
+  // Moves on with every change of the desktop; a live view redraws when it has moved.
+  std::uint64_t changeCount() const;
   std::vector<std::string> openedURLs() const;
   std::vector<std::string> revealedFiles() const;
   platform::ActivationPolicy activationPolicy() const;
@@ -135,6 +141,11 @@ class SimDesktop {
   void setTrusted(bool trusted);
   void setFrontmost(pid_t pid);
   void setPointer(Point screenLocation);  // moves the mouse: monitors see it
+  // The system's appearance; menus that follow the system are drawn dark or light.
+  void setDarkAppearance(bool dark);
+  // Measures menu text with the fonts the screen is drawn with (the renderer installs it); menus
+  // opened afterwards are laid out with it.
+  void setMenuTextWidth(MenuTextWidth textWidth);
   void addScreen(WorldScreen screen);
   void removeScreen(int number);
   void setPowerSources(std::vector<platform::PowerSourceDescription> sources);
@@ -157,12 +168,26 @@ class SimDesktop {
   void click(Point screenLocation, std::uint32_t modifiers = 0, bool rightButton = false);
   void pressKey(std::uint16_t keyCode, std::uint32_t modifiers = 0);
   void pressHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
+  // Types text on the keyboard: one key press per character (capitals with Shift), each carrying
+  // its character; characters the layout has no key for arrive as text alone.
+  void typeText(const std::string& text);
   // Chooses a row of the open menu (this process's pop-up menu or an extra's menu), as a click on
   // it would: `indexPath` descends into submenus. False when no menu is open or the row cannot be
   // chosen (separators, headers, disabled rows).
   bool chooseMenuRow(const std::vector<std::size_t>& indexPath);
   // The first enabled row with this title, searched depth first.
   bool chooseMenuRow(const std::string& title);
+
+  // --- Timelines ---
+  // Carries out one step now (its time is not looked at). A step whose target is not there (no
+  // such application running, an item hidden or off-screen, no open menu with that row) changes
+  // nothing and answers why, in a few words; nothing when it was carried out.
+  std::optional<std::string> perform(const TimelineStep& step);
+  // Plays steps on the desktop's clock: each runs `at` seconds from now, in order (steps at the
+  // same time in the order given). A step that cannot be carried out is handed to `report` as
+  // "<where>: <action>: <why>" and skipped. Steps still pending when the desktop goes are dropped.
+  void playTimeline(std::vector<TimelineStep> steps,
+                    std::function<void(const std::string&)> report = {});
 
   // --- Visibility assertion (the private framework stand-in calls these) ---
   std::uint64_t addVisibilityAssertion(std::set<int> allowedControls,

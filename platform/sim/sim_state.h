@@ -12,12 +12,14 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "platform/accessibility.h"
 #include "platform/menus.h"
 #include "platform/sim/desktop.h"
+#include "platform/sim/menu_layout.h"
 #include "platform/status_bar.h"
 #include "platform/window_server.h"
 #include "platform/workspace.h"
@@ -130,8 +132,33 @@ struct ActiveMenu {
   platform::WindowNumber window = 0;
   Rect frame;  // window-list coordinates
   std::vector<MenuRow> rows;
-  platform::MenuModel model;     // pop-up only
-  std::function<void()> closed;  // pop-up only
+  MenuLayout layout;                       // rows as drawn, in step with `rows`
+  std::optional<std::size_t> highlighted;  // the row under the pointer or the arrow keys
+  platform::MenuModel model;               // pop-up only
+  std::function<void()> closed;            // pop-up only
+};
+
+// The bar laid out once, with each slot findable by its extra or own item at once: Accessibility
+// reads a frame per item, and a scan must not lay the bar out or search it once per item.
+struct BarLayout {
+  std::vector<BarSlot> slots;  // right to left
+  std::map<ExtraId, std::size_t> extraSlots;
+  std::map<std::uint64_t, std::size_t> ownSlots;
+
+  const BarSlot* extraSlot(ExtraId extra) const;
+  const BarSlot* ownSlot(std::uint64_t ownItem) const;
+};
+
+// Lookups the Accessibility and workspace services make for every message, derived from the
+// state like the bar's layout: applications by pid, and the files the workspace knows (running and
+// installed bundles, the visibility framework) by path, without trailing slashes.
+struct StateIndex {
+  struct KnownFile {
+    std::string iconTheme;
+    std::string iconFile;
+  };
+  std::unordered_map<pid_t, std::size_t> apps;  // index into `SimState::apps`
+  std::map<std::string, KnownFile, std::less<>> files;
 };
 
 struct AssertionEntry {
@@ -191,13 +218,19 @@ struct SimState {
   bool terminationHandled = false;
   std::shared_ptr<std::function<void()>> terminationHandler;
   platform::MenuModel mainMenu;
+  // Measures menu text; the estimate per character when empty.
+  MenuTextWidth menuTextWidth;
 
   // The bar's layout is derived from the state; reads reuse it until the next change. `version`
   // moves on with every change, and nothing is reused while a change is being made.
   std::uint64_t version = 0;
   bool changing = false;
   mutable std::uint64_t layoutVersion = ~std::uint64_t{0};
-  mutable std::vector<BarSlot> layoutCache;
+  mutable std::shared_ptr<const BarLayout> layoutCache;
+  mutable std::uint64_t indexVersion = ~std::uint64_t{0};
+  mutable std::shared_ptr<const StateIndex> indexCache;
+  // Up to date with the state; nothing while a change is being made.
+  const StateIndex* index() const;
 
   // Accessibility cost model.
   SimDesktop::LatencyMode latencyMode = SimDesktop::LatencyMode::Sleep;
