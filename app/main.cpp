@@ -1,13 +1,18 @@
 // Process entry: Tucklet on the simulated desktop, driven by Qt's event loop.
 //
 // The world comes from `--world PATH` or the embedded default desktop; a world file that cannot be
-// used is refused with one line and exit status 2 before anything starts. SIGTERM, SIGINT and
-// SIGHUP end the program through its ordinary termination path, so every menu bar item is visible
-// again and Tucklet's status items are gone when it exits.
+// used, or a harness switch that is wrong, is refused with one line and exit status 2 before
+// anything starts. SIGTERM, SIGINT and SIGHUP end the program through its ordinary termination
+// path, so every menu bar item is visible again and Tucklet's status items are gone when it
+// exits; their handlers are in place before anything else happens, and a second signal while the
+// program ends changes nothing. The command line is Tucklet's alone: Qt's own switches
+// ("-platform", "-style", ...) are not read from it.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include <QApplication>
 
@@ -38,7 +43,20 @@ int main(int argc, char** argv) {
   using namespace tucklet;
   const Arguments arguments(argc, argv);
 
+  // First of all, so that a signal in the first moments is not fatal either: it waits in the
+  // handlers' pipe until the event loop runs, then takes the ordinary termination path.
+  std::string signalError;
+  auto signals = platform::TerminationSignals::install(signalError);
+  if (!signals) std::fprintf(stderr, "tucklet: %s\n", signalError.c_str());
+
+  std::string switchError;
+  if (!DesktopHarness::checkSwitches(arguments, switchError)) {
+    std::fprintf(stderr, "tucklet: %s\n", switchError.c_str());
+    return 2;
+  }
+
   sim::WorldResult loaded = sim::defaultWorld();
+  std::string worldName = "<default>";
   if (arguments.contains("--world")) {
     const auto path = arguments.value("--world");
     if (!path) {
@@ -46,24 +64,33 @@ int main(int argc, char** argv) {
       return 2;
     }
     loaded = sim::loadWorldFile(*path);
+    worldName = *path;
   }
   if (const auto* error = std::get_if<sim::WorldError>(&loaded)) {
     std::fprintf(stderr, "%s\n", error->describe().c_str());
     return 2;
   }
+  auto& world = std::get<sim::World>(loaded);
   std::string harnessError;
-  auto harness = DesktopHarness::fromArguments(arguments, harnessError);
+  auto harness = DesktopHarness::fromArguments(arguments, world, harnessError);
   if (!harnessError.empty()) {
     std::fprintf(stderr, "tucklet: %s\n", harnessError.c_str());
     return 2;
   }
+  std::vector<sim::TimelineStep> timeline = world.timeline;
+  for (auto& step : timeline)
+    step.where = worldName + ": " + step.where;
+  if (harness) timeline.insert(timeline.end(), harness->steps().begin(), harness->steps().end());
 
   chooseOffscreenWhenHeadless();
-  QApplication application(argc, argv);
+  // Qt reads its own switches from the arguments it is given; it is given none.
+  int qtArgumentCount = 1;
+  char* qtArguments[] = {argv[0], nullptr};
+  QApplication application(qtArgumentCount, qtArguments);
   QApplication::setQuitOnLastWindowClosed(false);
   auto runLoop = platform::QtRunLoop::create();
 
-  sim::SimDesktop desktop(std::get<sim::World>(std::move(loaded)), *runLoop);
+  sim::SimDesktop desktop(std::move(world), *runLoop);
   sim::attachVisibilityHost(desktop, *runLoop);
   const auto bundleIdentifier =
       desktop.workspace().mainBundle().identifier.value_or(fallbackBundleIdentifier);
@@ -76,15 +103,23 @@ int main(int argc, char** argv) {
   // forced.
   const bool profileOnboarding = false;
 
+  // Without a lock another copy could run unseen and hide items twice over, so a claim that finds
+  // neither the session bus nor a lock file refuses the start.
   std::unique_ptr<platform::SingleInstance> instanceLock;
+  bool refused = false;
   AppDelegate delegate(services, arguments, profileOnboarding,
-                       [&instanceLock](const std::string& bundle) {
+                       [&instanceLock, &refused](const std::string& bundle) {
                          auto claim = platform::SingleInstance::acquire(bundle);
                          if (claim.outcome == platform::SingleInstance::Outcome::HeldElsewhere)
                            return false;
-                         if (claim.outcome == platform::SingleInstance::Outcome::Failed)
-                           std::fprintf(stderr, "tucklet: single-instance check unavailable: %s\n",
+                         if (claim.outcome == platform::SingleInstance::Outcome::Failed) {
+                           std::fprintf(stderr,
+                                        "tucklet: cannot make sure no other Tucklet runs, so it "
+                                        "does not start: %s\n",
                                         claim.error.c_str());
+                           refused = true;
+                           return false;
+                         }
                          instanceLock = std::move(claim.lock);
                          return true;
                        });
@@ -96,12 +131,17 @@ int main(int argc, char** argv) {
   });
   services.application.setActivationPolicy(initialActivationPolicy(services));
 
-  std::string signalError;
-  auto signals = platform::TerminationSignals::install(
-      [&services](int) { services.application.terminate(); }, signalError);
-  if (!signals) std::fprintf(stderr, "tucklet: %s\n", signalError.c_str());
+  if (signals &&
+      !signals->listen([&services](int) { services.application.terminate(); }, signalError)) {
+    std::fprintf(stderr, "tucklet: %s\n", signalError.c_str());
+  }
+  // From now on a late signal must not cut the way out short.
+  if (signals) signals->ignoreWhenReleased();
 
   if (harness) harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
+  desktop.playTimeline(std::move(timeline), [](const std::string& line) {
+    std::fprintf(stderr, "tucklet: %s\n", line.c_str());
+  });
 
   runLoop->async([&delegate] {
     delegate.applicationWillFinishLaunching();
@@ -115,5 +155,5 @@ int main(int argc, char** argv) {
   runLoop->waitForBackgroundWork();
   delegate.controller.reset();
   sim::detachVisibilityHost(desktop);
-  return status;
+  return refused ? 2 : status;
 }

@@ -1,5 +1,7 @@
 #include "inventory/scanner.h"
 
+#include <unordered_map>
+
 #include "inventory/ax_reads.h"
 #include "inventory/text.h"
 
@@ -18,9 +20,34 @@ bool hasAppExtension(const std::optional<std::string>& path) {
   return dot != std::string::npos && dot > 0 && last.substr(dot + 1) == "app";
 }
 
+// The icons of the running applications by case-folded name (the first application of a name
+// wins), made once per scan: folding every name again for every item would make a scan's cost
+// grow with the square of the number of applications.
+using IconsByName = std::unordered_map<std::string, platform::ImageRef>;
+
+IconsByName iconsByName(const std::vector<platform::RunningApplication>& running) {
+  IconsByName icons;
+  for (const auto& app : running)
+    if (app.localizedName) icons.emplace(caseFolded(*app.localizedName), app.icon);
+  return icons;
+}
+
+platform::ImageRef iconForItem(const platform::RunningApplication& owner, const std::string& name,
+                               const IconsByName& icons, const platform::Workspace& workspace) {
+  if (owner.localizedName && *owner.localizedName == name) return owner.icon;
+  // A name no longer in bytes has no more characters either, and needs no counting.
+  if (name.find('/') == std::string::npos && (name.size() <= 79 || characterCount(name) <= 79)) {
+    if (auto it = icons.find(caseFolded(name)); it != icons.end()) return it->second;
+    for (const char* folder : {"/Applications/", "/System/Applications/"}) {
+      const auto path = folder + name + ".app";
+      if (workspace.fileExists(path)) return workspace.iconForFile(path);
+    }
+  }
+  return owner.icon;
+}
+
 void scanApplication(const platform::Accessibility& ax, const platform::Workspace& workspace,
-                     const platform::RunningApplication& app,
-                     const std::vector<platform::RunningApplication>& running,
+                     const platform::RunningApplication& app, const IconsByName& icons,
                      std::vector<BarItem>& out) {
   const auto appElement = ax.applicationElement(app.pid);
   if (!appElement) return;
@@ -54,7 +81,7 @@ void scanApplication(const platform::Accessibility& ax, const platform::Workspac
     }
     item.id = baseItemID(app.bundleIdentifier, app.pid, item.identifier, i);
     item.appName = app.localizedName.value_or("Application");
-    item.icon = iconForItem(app, item.name, running, workspace);
+    item.icon = iconForItem(app, item.name, icons, workspace);
     item.element = element;
     item.frame = *frame;
     item.pid = app.pid;
@@ -69,10 +96,11 @@ std::vector<BarItem> scanMenuBarItems(const platform::Accessibility& accessibili
   std::vector<BarItem> items;
   if (!accessibility.isProcessTrusted()) return items;
   const auto running = workspace.runningApplications();
+  const auto icons = iconsByName(running);
   const auto self = workspace.currentProcessId();
   for (const auto& app : running) {
     if (app.pid == self || !hasAppExtension(app.bundlePath)) continue;
-    scanApplication(accessibility, workspace, app, running, items);
+    scanApplication(accessibility, workspace, app, icons, items);
   }
   makeIdentitiesUnique(items);
   sortLeftToRight(items);
@@ -82,18 +110,7 @@ std::vector<BarItem> scanMenuBarItems(const platform::Accessibility& accessibili
 platform::ImageRef iconForItem(const platform::RunningApplication& owner, const std::string& name,
                                const std::vector<platform::RunningApplication>& running,
                                const platform::Workspace& workspace) {
-  if (owner.localizedName && *owner.localizedName == name) return owner.icon;
-  // A name no longer in bytes has no more characters either, and needs no counting.
-  if (name.find('/') == std::string::npos && (name.size() <= 79 || characterCount(name) <= 79)) {
-    const auto wanted = caseFolded(name);
-    for (const auto& app : running)
-      if (app.localizedName && caseFolded(*app.localizedName) == wanted) return app.icon;
-    for (const char* folder : {"/Applications/", "/System/Applications/"}) {
-      const auto path = folder + name + ".app";
-      if (workspace.fileExists(path)) return workspace.iconForFile(path);
-    }
-  }
-  return owner.icon;
+  return iconForItem(owner, name, iconsByName(running), workspace);
 }
 
 }  // namespace tucklet

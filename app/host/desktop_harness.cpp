@@ -1,5 +1,6 @@
 #include "app/host/desktop_harness.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/render/screen_renderer.h"
+#include "platform/sim/world_json_reader.h"
+#include "platform/sim/world_loader.h"
 
 namespace tucklet {
 
@@ -29,23 +32,99 @@ bool writeJson(const std::filesystem::path& path, const nlohmann::json& json) {
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
   const auto temporary = path.string() + ".tmp";
+  bool written = false;
   {
     std::ofstream out(temporary);
-    if (!out) return false;
-    out << json.dump(2) << "\n";
-    if (!out) return false;
+    if (out) {
+      out << json.dump(2) << "\n";
+      written = static_cast<bool>(out);
+    }
   }
-  std::filesystem::rename(temporary, path, ec);
-  return !ec;
+  if (written) std::filesystem::rename(temporary, path, ec);
+  if (!written || ec) {
+    std::filesystem::remove(temporary, ec);  // a failed write leaves nothing behind
+    return false;
+  }
+  return true;
 }
 
 nlohmann::json frameJson(const platform::Rect& r) {
   return {{"x", r.x}, {"y", r.y}, {"width", r.width}, {"height", r.height}};
 }
 
+// Where a slot of the bar is, as a person would see it: its frame, or "off-screen" when it is
+// pushed out of sight, hidden by the visibility assertion or not laid out at all.
+nlohmann::json placeJson(const sim::BarSlot* slot) {
+  if (!slot || !slot->shown || slot->hiddenByAssertion) return "off-screen";
+  return frameJson(slot->frame);
+}
+
+constexpr std::string_view kSwitches[] = {
+    "--sim-out",   "--sim-capture",       "--sim-capture-screen", "--sim-inventory",
+    "--sim-state", "--sim-state-on-quit", "--sim-quit-after",     "--sim-do",
+};
+
+// Product switches that take a value: their value is skipped when the harness's are checked.
+constexpr std::string_view kProductValueSwitches[] = {
+    "--world", "--verify", "--smoke-test", "--ux-review", "--profile", "--profile-seconds",
+};
+
+// An argument quoted back in an error, on one line.
+std::string shown(const std::string& argument) {
+  std::string text;
+  for (const char c : argument) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+      text += escape;
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
+bool DesktopHarness::checkSwitches(const Arguments& arguments, std::string& error) {
+  const auto& all = arguments.all();
+  const auto known = [](std::string_view name) {
+    return std::find(std::begin(kSwitches), std::end(kSwitches), name) != std::end(kSwitches);
+  };
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const std::string& argument = all[i];
+    if (std::find(std::begin(kProductValueSwitches), std::end(kProductValueSwitches), argument) !=
+        std::end(kProductValueSwitches)) {
+      ++i;  // its value, whatever it looks like
+      continue;
+    }
+    if (!argument.starts_with("--sim-")) continue;
+    if (const auto equals = argument.find('='); equals != std::string::npos) {
+      const auto name = argument.substr(0, equals);
+      error = shown(argument) + ": write the value as the next argument (" + shown(name) + " " +
+              shown(argument.substr(equals + 1)) + ")";
+      if (!known(name)) error = "unknown switch " + shown(name);
+      return false;
+    }
+    if (!known(argument)) {
+      std::vector<std::string_view> names(std::begin(kSwitches), std::end(kSwitches));
+      error = "unknown switch " + shown(argument);
+      if (auto suggestion = sim::world_json::closestName(argument, names))
+        error += " (did you mean " + *suggestion + "?)";
+      return false;
+    }
+    if (i + 1 >= all.size() || all[i + 1].starts_with("--")) {
+      error = argument + " needs a value";
+      return false;
+    }
+    ++i;
+  }
+  return true;
+}
+
 std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& arguments,
+                                                              const sim::World& world,
                                                               std::string& error) {
   auto harness = std::unique_ptr<DesktopHarness>(new DesktopHarness);
   if (auto out = arguments.value("--sim-out")) harness->outputFolder_ = *out;
@@ -59,7 +138,7 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
     for (const auto& value : arguments.values(flag)) {
       Event event{kind, {}, 0};
       if (!parseTimed(value, event.name, event.seconds)) {
-        error = std::string(flag) + ": expected NAME@SECONDS, got \"" + value + "\"";
+        error = std::string(flag) + ": expected NAME@SECONDS, got \"" + shown(value) + "\"";
         return nullptr;
       }
       harness->events_.push_back(event);
@@ -68,13 +147,20 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
   if (auto quit = arguments.value("--sim-quit-after")) {
     Event event{Event::Kind::Quit, {}, 0};
     if (!parseTimed("quit@" + *quit, event.name, event.seconds)) {
-      error = "--sim-quit-after: expected a number of seconds, got \"" + *quit + "\"";
+      error = "--sim-quit-after: expected a number of seconds, got \"" + shown(*quit) + "\"";
       return nullptr;
     }
     harness->events_.push_back(event);
   }
   harness->onQuitStates_ = arguments.values("--sim-state-on-quit");
-  if (harness->events_.empty() && harness->onQuitStates_.empty()) return nullptr;
+  auto steps = sim::parseTimelineArguments(arguments.values("--sim-do"), "--sim-do", world);
+  if (auto* failure = std::get_if<sim::WorldError>(&steps)) {
+    error = failure->describe();
+    return nullptr;
+  }
+  harness->steps_ = std::get<std::vector<sim::TimelineStep>>(std::move(steps));
+  if (harness->events_.empty() && harness->onQuitStates_.empty() && harness->steps_.empty())
+    return nullptr;
   return harness;
 }
 
@@ -87,6 +173,7 @@ void DesktopHarness::start(platform::RunLoop& runLoop, sim::SimDesktop& desktop,
 }
 
 void DesktopHarness::writeState(const std::filesystem::path& path) const {
+  const auto layout = desktop_->menuBarLayout();
   nlohmann::json json;
   if (auto controller = controller_ ? controller_() : nullptr) {
     const auto& engine = controller->engine();
@@ -96,20 +183,60 @@ void DesktopHarness::writeState(const std::filesystem::path& path) const {
     json["nativeVisibility"] = engine.nativeVisibility();
     json["message"] = message ? nlohmann::json(*message) : nlohmann::json(nullptr);
     json["items"] = controller->inventory().items().size();
-    json["listedItems"] = controller->itemsMenu().listedItems().size();
+    // What the items menu would list, by the names it shows.
+    const auto& workspace = controller->platform().workspace;
+    auto listed = nlohmann::json::array();
+    for (const auto& item : controller->itemsMenu().listedItems())
+      listed.push_back({{"id", item.id}, {"displayName", displayName(item, workspace)}});
+    json["listedItems"] = listed.size();
+    json["listed"] = listed;
   }
   json["visibilityAssertions"] = desktop_->visibilityAssertionCount();
-  json["ownStatusItems"] = desktop_->ownStatusItems().size();
+
+  // Tucklet's own status items as the bar shows them.
+  const auto own = desktop_->ownStatusItems();
+  json["ownStatusItems"] = own.size();
+  auto statusItems = nlohmann::json::array();
+  for (const auto& item : own) {
+    const sim::BarSlot* slot = nullptr;
+    for (const auto& candidate : layout)
+      if (candidate.kind == sim::BarSlot::Kind::OwnStatusItem && candidate.ownItem == item.id)
+        slot = &candidate;
+    statusItems.push_back(
+        {{"autosaveName", item.autosaveName},
+         {"length", item.length},
+         {"width", item.width},
+         {"visible", item.visible},
+         {"title", item.title},
+         {"toolTip", item.toolTip},
+         {"image", item.image ? nlohmann::json(item.image->name) : nlohmann::json(nullptr)},
+         {"frame", placeJson(slot)}});
+  }
+  json["statusItems"] = statusItems;
+
+  // Every item of the bar, right to left, where a person would see it.
   auto shown = nlohmann::json::array();
-  for (const auto& slot : desktop_->menuBarLayout()) {
-    if (!slot.shown) continue;
+  auto menuBar = nlohmann::json::array();
+  for (const auto& slot : layout) {
+    std::string name;
+    std::string owner;
     if (slot.kind == sim::BarSlot::Kind::OwnStatusItem) {
-      shown.push_back("tucklet:" + slot.autosaveName);
+      name = "tucklet:" + slot.autosaveName;
+      owner = "tucklet";
     } else if (auto extra = desktop_->extra(slot.extra)) {
-      shown.push_back(extra->identifier.value_or(extra->title.value_or("?")));
+      name = extra->identifier.value_or(extra->title.value_or("?"));
+      owner = std::to_string(slot.pid);
+      for (const auto& app : desktop_->workspace().runningApplications())
+        if (app.pid == slot.pid && app.bundleIdentifier) owner = *app.bundleIdentifier;
     }
+    if (slot.shown) shown.push_back(name);
+    menuBar.push_back({{"item", name},
+                       {"owner", owner},
+                       {"frame", placeJson(&slot)},
+                       {"hidden", slot.hiddenByAssertion}});
   }
   json["shownStatusItems"] = shown;
+  json["menuBar"] = menuBar;
   if (!writeJson(path, json))
     std::fprintf(stderr, "tucklet: cannot write %s\n", path.string().c_str());
 }

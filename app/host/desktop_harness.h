@@ -1,17 +1,23 @@
-// Switches that let a harness (the demo, whole-program tests) watch a running Tucklet on the
-// simulated desktop: pictures of the menu bar or screen at given moments, the controller's
-// inventory as JSON, a timed quit through the ordinary termination path, and the state that path
-// leaves behind.
+// Switches that let a harness (the demo, whole-program tests) watch and drive a running Tucklet on
+// the simulated desktop: pictures of the menu bar or screen at given moments, the controller's
+// inventory and a state file as JSON, timeline steps, a timed quit through the ordinary
+// termination path, and the state that path leaves behind. docs/sim-harness.md describes them
+// and the state file's keys.
 //
 //   --sim-out DIR                   folder for the files below (default "out")
 //   --sim-capture NAME@SECONDS      menu bar picture DIR/NAME.png (2x) at that time after start
 //   --sim-capture-screen NAME@SECONDS   whole primary screen
 //   --sim-inventory NAME@SECONDS    the controller's items as DIR/NAME.json
-//   --sim-state NAME@SECONDS        controller and desktop state as DIR/NAME.json
+//   --sim-state NAME@SECONDS        what a person would see, and the controller's state, as
+//                                   DIR/NAME.json
+//   --sim-do 'ACTION ARGS@SECONDS'  one timeline step (as in a world's `timeline`)
 //   --sim-quit-after SECONDS        quit like the user would
 //   --sim-state-on-quit NAME        the state file DIR/NAME.json, written by the termination path
 //                                   once the controller has restored the menu bar (also after a
 //                                   termination signal)
+//
+// These switches are strict, unlike the product's own: a misspelt one, one written
+// "--sim-x=value" and one without its value end the program with one line and status 2.
 #pragma once
 
 #include <filesystem>
@@ -29,9 +35,16 @@ namespace tucklet {
 
 class DesktopHarness {
  public:
-  // Nothing to do without harness switches. A malformed switch value is an error (one line).
+  // Every argument starting with "--sim-" is a switch of the list above followed by its value;
+  // false with `error` (one line) otherwise.
+  static bool checkSwitches(const Arguments& arguments, std::string& error);
+  // Nothing to do without harness switches. A malformed switch value or a `--sim-do` step that
+  // does not fit `world` is an error (one line).
   static std::unique_ptr<DesktopHarness> fromArguments(const Arguments& arguments,
-                                                       std::string& error);
+                                                       const sim::World& world, std::string& error);
+
+  // The `--sim-do` steps, for the desktop's timeline.
+  const std::vector<sim::TimelineStep>& steps() const { return steps_; }
 
   // Schedules everything on the run loop; `controller` is asked for when a file is written.
   void start(platform::RunLoop& runLoop, sim::SimDesktop& desktop,
@@ -52,6 +65,7 @@ class DesktopHarness {
   std::string outputFolder_ = "out";
   std::vector<Event> events_;
   std::vector<std::string> onQuitStates_;
+  std::vector<sim::TimelineStep> steps_;
   sim::SimDesktop* desktop_ = nullptr;
   std::function<std::shared_ptr<BarController>()> controller_;
 };

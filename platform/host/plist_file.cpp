@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include <plist/plist.h>
 
@@ -70,44 +72,127 @@ double dateValue(plist_t node) {
   return value;
 }
 
-// libplist aborts the process (a failed assertion) when asked for a dictionary key holding a NUL
-// character, which only a damaged or hostile binary list can contain. Such lists are refused
-// before libplist sees them. Anything this walk cannot follow is refused as well; well-formed
-// lists always can be followed.
-class BinaryKeyCheck {
+// A binary list is walked here before libplist sees it, because libplist trusts it too much:
+//
+// - it aborts the process (a failed assertion) when asked for a dictionary key holding a NUL
+//   character, which only a damaged or hostile list can contain;
+// - it expands every reference to a shared object into a copy of its own, so a few hundred bytes
+//   whose objects refer to each other twice over ([x, x] twenty levels deep) expand to millions of
+//   objects and keep it busy for seconds, and one more level doubles that;
+// - it reads and frees nested containers recursively, so a deep enough list overflows the stack.
+//
+// The walk follows the objects as libplist would expand them, checks every offset, length and
+// reference against the bytes, and gives up as soon as the expansion passes the limits. Anything
+// it cannot follow is refused; well-formed lists always can be followed.
+class BinaryListCheck {
  public:
-  explicit BinaryKeyCheck(std::string_view bytes) : bytes_(bytes) {}
+  explicit BinaryListCheck(std::string_view bytes) : bytes_(bytes) {}
 
-  bool keysAreSafe() {
+  bool acceptable() {
     if (bytes_.size() < binaryMagic.size() + 32) return false;
     const std::size_t trailer = bytes_.size() - 32;
     offsetSize_ = byte(trailer + 6);
     referenceSize_ = byte(trailer + 7);
     std::uint64_t objects = 0;
+    std::uint64_t top = 0;
     std::uint64_t tableOffset = 0;
-    if (!readUnsigned(trailer + 8, 8, objects) || !readUnsigned(trailer + 24, 8, tableOffset)) {
+    if (!readUnsigned(trailer + 8, 8, objects) || !readUnsigned(trailer + 16, 8, top) ||
+        !readUnsigned(trailer + 24, 8, tableOffset)) {
       return false;
     }
     if (offsetSize_ < 1 || offsetSize_ > 8 || referenceSize_ < 1 || referenceSize_ > 8)
       return false;
-    if (objects > bytes_.size() || tableOffset > trailer ||
-        (trailer - tableOffset) / offsetSize_ < objects) {
+    if (objects == 0 || top >= objects || tableOffset < binaryMagic.size() ||
+        tableOffset > trailer || (trailer - tableOffset) / offsetSize_ < objects) {
       return false;
     }
     objectCount_ = objects;
     tableOffset_ = tableOffset;
-    for (std::uint64_t i = 0; i < objectCount_; ++i) {
+
+    // Depth first over the expanded tree, without recursion.
+    struct Pending {
+      std::uint64_t object;
+      std::size_t depth;
+      bool isKey;
+    };
+    std::vector<Pending> pending{{top, 1, false}};
+    std::size_t expanded = 0;
+    std::uint64_t expandedBytes = 0;
+    while (!pending.empty()) {
+      const Pending next = pending.back();
+      pending.pop_back();
+      if (++expanded > kMaxPropertyListObjects || next.depth > kMaxPropertyListDepth) return false;
       std::uint64_t offset = 0;
-      if (!objectOffset(i, offset)) return false;
-      if (offset >= bytes_.size() || (byte(offset) >> 4) != 0xD) continue;
+      if (!objectOffset(next.object, offset)) return false;
+      if (offset < binaryMagic.size() || offset >= tableOffset_) return false;
+      const std::uint8_t marker = byte(offset);
+      const std::uint8_t type = marker >> 4;
+      if (next.isKey && type != 0x5 && type != 0x6) return false;
       std::uint64_t count = 0;
-      std::size_t position = 0;
-      if (!lengthOf(offset, count, position)) return false;
-      if (count > (bytes_.size() - position) / referenceSize_) return false;
-      for (std::uint64_t k = 0; k < count; ++k) {
+      std::size_t contents = 0;
+      std::uint64_t unit = 0;  // bytes per element of `count`
+      switch (type) {
+        case 0x0:  // null, false, true, fill
+          if (marker != 0x00 && marker != 0x08 && marker != 0x09 && marker != 0x0F) return false;
+          continue;
+        case 0x1:  // integer of 2^n bytes
+          if ((marker & 0x0F) > 4) return false;
+          count = std::uint64_t{1} << (marker & 0x0F);
+          contents = offset + 1;
+          unit = 1;
+          break;
+        case 0x2:  // real of 2^n bytes
+          if ((marker & 0x0F) != 2 && (marker & 0x0F) != 3) return false;
+          count = std::uint64_t{1} << (marker & 0x0F);
+          contents = offset + 1;
+          unit = 1;
+          break;
+        case 0x3:  // date
+          if (marker != binaryDateMarker) return false;
+          count = 8;
+          contents = offset + 1;
+          unit = 1;
+          break;
+        case 0x4:  // data
+        case 0x5:  // ASCII text
+        case 0x6:  // UTF-16 text
+          if (!lengthOf(offset, count, contents)) return false;
+          unit = type == 0x6 ? 2 : 1;
+          break;
+        case 0x8:  // keyed-archive UID of n + 1 bytes
+          count = (marker & 0x0F) + 1u;
+          contents = offset + 1;
+          unit = 1;
+          break;
+        case 0xA:  // array
+        case 0xC:  // set
+          if (!lengthOf(offset, count, contents)) return false;
+          unit = referenceSize_;
+          break;
+        case 0xD:  // dictionary: the keys' references, then the values'
+          if (!lengthOf(offset, count, contents)) return false;
+          if (count > tableOffset_ / 2) return false;
+          count *= 2;
+          unit = referenceSize_;
+          break;
+        default:
+          return false;
+      }
+      if (contents > tableOffset_ || count > (tableOffset_ - contents) / unit) return false;
+      if (type == 0x4 || type == 0x5 || type == 0x6) {
+        expandedBytes += count * unit;
+        if (expandedBytes > kMaxPropertyListExpandedBytes) return false;
+        if (next.isKey && !keyIsSafe(contents, count, unit)) return false;
+        continue;
+      }
+      if (type != 0xA && type != 0xC && type != 0xD) continue;
+      const std::uint64_t keys = type == 0xD ? count / 2 : 0;
+      for (std::uint64_t k = count; k-- > 0;) {
         std::uint64_t reference = 0;
-        if (!readUnsigned(position + k * referenceSize_, referenceSize_, reference)) return false;
-        if (!keyIsSafe(reference)) return false;
+        if (!readUnsigned(contents + k * unit, unit, reference) || reference >= objectCount_)
+          return false;
+        pending.push_back({reference, next.depth + 1, k < keys});
+        if (pending.size() > kMaxPropertyListObjects) return false;
       }
     }
     return true;
@@ -125,7 +210,8 @@ class BinaryKeyCheck {
   }
 
   bool objectOffset(std::uint64_t index, std::uint64_t& out) const {
-    return readUnsigned(tableOffset_ + index * offsetSize_, offsetSize_, out);
+    return index < objectCount_ &&
+           readUnsigned(tableOffset_ + index * offsetSize_, offsetSize_, out);
   }
 
   // The element count of the object at `offset` and where its contents start.
@@ -136,25 +222,14 @@ class BinaryKeyCheck {
       contents = offset + 1;
       return true;
     }
-    if (offset + 1 >= bytes_.size() || (byte(offset + 1) >> 4) != 0x1) return false;
+    if (offset + 1 >= tableOffset_ || (byte(offset + 1) >> 4) != 0x1) return false;
     const std::size_t size = std::size_t{1} << (byte(offset + 1) & 0x0F);
     if (size > 8 || !readUnsigned(offset + 2, size, count)) return false;
     contents = offset + 2 + size;
     return true;
   }
 
-  bool keyIsSafe(std::uint64_t reference) const {
-    std::uint64_t offset = 0;
-    if (reference >= objectCount_ || !objectOffset(reference, offset) || offset >= bytes_.size()) {
-      return false;
-    }
-    const std::uint8_t type = byte(offset) >> 4;
-    if (type != 0x5 && type != 0x6) return true;  // libplist refuses other key types itself
-    std::uint64_t count = 0;
-    std::size_t contents = 0;
-    if (!lengthOf(offset, count, contents)) return false;
-    const std::uint64_t unit = type == 0x6 ? 2 : 1;
-    if (contents > bytes_.size() || count > (bytes_.size() - contents) / unit) return false;
+  bool keyIsSafe(std::size_t contents, std::uint64_t count, std::uint64_t unit) const {
     for (std::uint64_t i = 0; i < count; ++i) {
       const std::size_t at = contents + i * unit;
       if (byte(at) == 0 && (unit == 1 || byte(at + 1) == 0)) return false;
@@ -168,6 +243,70 @@ class BinaryKeyCheck {
   std::uint64_t objectCount_ = 0;
   std::uint64_t tableOffset_ = 0;
 };
+
+// An XML list is looked over for the same limits. The count is deliberately generous to the
+// attacker: every "<array" and "<dict" opens a level wherever it stands (even inside a comment or
+// a document type), while a closing tag counts only where it is a tag, so the depth found is never
+// less than the depth libplist will see, whichever way it reads the rest.
+bool xmlWithinLimits(std::string_view text) {
+  std::size_t depth = 0;
+  std::size_t elements = 0;
+  const auto opens = [&text](std::size_t at) {
+    return text.substr(at, 6) == "<array" || text.substr(at, 5) == "<dict";
+  };
+  const auto isNameCharacter = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == ':' ||
+           c == '.';
+  };
+  // Parts that hold no tags: comments, character data, processing instructions, a document type
+  // with its internal subset.
+  const auto skipped = [&text](std::size_t at) -> std::size_t {
+    std::string_view terminator;
+    if (text.substr(at, 4) == "<!--") {
+      terminator = "-->";
+    } else if (text.substr(at, 9) == "<![CDATA[") {
+      terminator = "]]>";
+    } else if (text.substr(at, 2) == "<?") {
+      terminator = "?>";
+    } else if (text.substr(at, 9) == "<!DOCTYPE") {
+      const auto close = text.find_first_of("[>", at);
+      terminator = close != std::string_view::npos && text[close] == '[' ? "]>" : ">";
+    } else {
+      return 0;
+    }
+    const auto end = text.find(terminator, at + 2);
+    return end == std::string_view::npos ? text.size() : end + terminator.size();
+  };
+
+  std::size_t at = 0;
+  while ((at = text.find('<', at)) != std::string_view::npos) {
+    if (const auto end = skipped(at); end != 0) {
+      for (auto open = text.find('<', at + 1); open < end; open = text.find('<', open + 1))
+        if (opens(open) && ++depth > kMaxPropertyListDepth) return false;
+      at = end;
+      continue;
+    }
+    const bool closing = at + 1 < text.size() && text[at + 1] == '/';
+    const std::size_t nameStart = at + 1 + (closing ? 1 : 0);
+    std::size_t nameEnd = nameStart;
+    while (nameEnd < text.size() && isNameCharacter(text[nameEnd]))
+      ++nameEnd;
+    const auto name = text.substr(nameStart, nameEnd - nameStart);
+    const bool container = name == "array" || name == "dict";
+    // Like libplist, a tag ends at the first '>'; a '<' before it is no tag.
+    const auto end = text.find_first_of("<>", nameEnd);
+    const bool isTag = end != std::string_view::npos && text[end] == '>';
+    const bool empty = isTag && text[end - 1] == '/';
+    if (closing) {
+      if (isTag && container && depth > 0) --depth;
+    } else if (!name.empty()) {
+      if (++elements > kMaxPropertyListObjects) return false;
+      if (container && !empty && ++depth > kMaxPropertyListDepth) return false;
+    }
+    at = isTag ? end + 1 : at + 1;
+  }
+  return true;
+}
 
 std::optional<PlistValue> fromNode(plist_t node) {
   switch (plist_get_node_type(node)) {
@@ -208,14 +347,25 @@ std::optional<PlistValue> fromNode(plist_t node) {
     case PLIST_DATE:
       return PlistValue(PlistDate{dateValue(node)});
     case PLIST_ARRAY: {
+      // Walked with an iterator: asking for the element at an index walks the list from its start
+      // each time in the lists libplist reads, which makes a long array quadratic.
       PlistArray array;
-      const auto size = plist_array_get_size(node);
-      array.reserve(size);
-      for (std::uint32_t i = 0; i < size; ++i) {
-        auto element = fromNode(plist_array_get_item(node, i));
-        if (!element) return std::nullopt;
+      array.reserve(plist_array_get_size(node));
+      plist_array_iter iter = nullptr;
+      plist_array_new_iter(node, &iter);
+      if (!iter) return PlistValue(std::move(array));
+      for (;;) {
+        plist_t item = nullptr;
+        plist_array_next_item(node, iter, &item);
+        if (!item) break;
+        auto element = fromNode(item);
+        if (!element) {
+          std::free(iter);
+          return std::nullopt;
+        }
         array.push_back(std::move(*element));
       }
+      std::free(iter);
       return PlistValue(std::move(array));
     }
     case PLIST_DICT: {
@@ -276,10 +426,10 @@ plist_t toNode(const PlistValue& value) {
 }  // namespace
 
 std::optional<PlistValue> parsePropertyList(std::string_view bytes) {
-  if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
-    return std::nullopt;
-  }
-  if (bytes.substr(0, binaryMagic.size()) == binaryMagic && !BinaryKeyCheck(bytes).keysAreSafe()) {
+  if (bytes.empty() || bytes.size() > kMaxPropertyListBytes) return std::nullopt;
+  if (bytes.substr(0, binaryMagic.size()) == binaryMagic) {
+    if (!BinaryListCheck(bytes).acceptable()) return std::nullopt;
+  } else if (!xmlWithinLimits(bytes)) {
     return std::nullopt;
   }
   plist_t root = nullptr;

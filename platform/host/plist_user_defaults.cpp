@@ -47,13 +47,33 @@ std::string utcTimestamp() {
 
 enum class ReadResult { Loaded, Missing, Failed };
 
+// Reads the domain file. Only a regular file is read, and only up to the size a property list may
+// have: a FIFO, a device or a folder at the path must neither block the start nor be read for
+// ever. Opened without waiting, so that a FIFO with no writer does not stop the open itself.
 ReadResult readFile(const std::string& path, std::string& contents, std::string& reason) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     if (errno == ENOENT) return ReadResult::Missing;
     reason = std::strerror(errno);
     return ReadResult::Failed;
   }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    reason = std::strerror(errno);
+    ::close(fd);
+    return ReadResult::Failed;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    reason = "not a regular file";
+    ::close(fd);
+    return ReadResult::Failed;
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > kMaxPropertyListBytes) {
+    reason = "larger than " + std::to_string(kMaxPropertyListBytes) + " bytes";
+    ::close(fd);
+    return ReadResult::Failed;
+  }
+  contents.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[16384];
   for (;;) {
     const ssize_t count = ::read(fd, buffer, sizeof buffer);
@@ -65,6 +85,12 @@ ReadResult readFile(const std::string& path, std::string& contents, std::string&
       return ReadResult::Failed;
     }
     contents.append(buffer, static_cast<std::size_t>(count));
+    // A file still growing while it is read.
+    if (contents.size() > kMaxPropertyListBytes) {
+      reason = "larger than " + std::to_string(kMaxPropertyListBytes) + " bytes";
+      ::close(fd);
+      return ReadResult::Failed;
+    }
   }
   ::close(fd);
   return ReadResult::Loaded;

@@ -62,19 +62,98 @@ bool preparePrivateDirectory(const std::string& path, std::string& error) {
   return true;
 }
 
-std::string lockDirectoryFor(const SingleInstanceOptions& options, std::string& error) {
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+}
+
+std::string temporaryLockDirectory() {
+  std::string base = environment("TMPDIR");
+  if (base.empty() || base.front() != '/') base = "/tmp";
+  while (base.size() > 1 && base.back() == '/')
+    base.pop_back();
+  return base + "/tucklet-" + std::to_string(getuid());
+}
+
+std::string cacheLockDirectory() {
+  const std::string cache = environment("XDG_CACHE_HOME");
+  if (!cache.empty() && cache.front() == '/') return cache + "/tucklet";
+  const std::string home = environment("HOME");
+  return (home.empty() ? std::string("/tmp") : home) + "/.cache/tucklet";
+}
+
+// A folder for the lock file, made ready for it. The runtime folder is the system's own and is
+// used as it is; the others are made here, and must be ours alone, since /tmp is shared with
+// every user.
+struct LockFolder {
+  std::string path;
+  bool prepare = false;  // create it and insist that it is private
+};
+
+std::vector<LockFolder> lockFolders(const SingleInstanceOptions& options) {
+  std::vector<LockFolder> folders;
+  const std::string runtime = environment("XDG_RUNTIME_DIR");
+  const bool hasRuntime = !runtime.empty() && runtime.front() == '/' && isDirectory(runtime);
   if (!options.lockDirectory.empty()) {
-    if (!isDirectory(options.lockDirectory)) {
-      error = "the lock directory " + options.lockDirectory + " does not exist";
-      return {};
-    }
-    return options.lockDirectory;
+    folders.push_back({options.lockDirectory, false});
+  } else if (hasRuntime) {
+    folders.push_back({runtime, false});
+  } else {
+    folders.push_back({temporaryLockDirectory(), true});
   }
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && runtime[0] == '/' && isDirectory(runtime)) return runtime;
-  std::string fallback = "/tmp/tucklet-" + std::to_string(getuid());
-  if (!preparePrivateDirectory(fallback, error)) return {};
-  return fallback;
+  if (!options.secondLockDirectory.empty()) {
+    folders.push_back({options.secondLockDirectory, false});
+  } else if (options.lockDirectory.empty() && !hasRuntime) {
+    folders.push_back({cacheLockDirectory(), true});
+  } else {
+    folders.push_back({temporaryLockDirectory(), true});
+  }
+  return folders;
+}
+
+// Creates `path` and its missing parents (0700), for folders made here.
+bool makePrivateDirectory(const std::string& path, std::string& error) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const std::string parent = path.substr(0, slash);
+    if (mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST) {
+      error = systemError("cannot create the lock directory " + parent, errno);
+      return false;
+    }
+  }
+  return preparePrivateDirectory(path, error);
+}
+
+enum class FileClaim { Acquired, HeldElsewhere, Failed };
+
+// Locks `<folder>/<busName>.lock`.
+FileClaim claimLockFile(const LockFolder& folder, const std::string& busName, int& fd,
+                        std::string& path, std::string& error) {
+  if (folder.prepare) {
+    if (!makePrivateDirectory(folder.path, error)) return FileClaim::Failed;
+  } else if (!isDirectory(folder.path)) {
+    error = "the lock directory " + folder.path + " does not exist";
+    return FileClaim::Failed;
+  }
+  path = folder.path + "/" + busName + ".lock";
+  fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) {
+    error = systemError("cannot open the lock file " + path, errno);
+    return FileClaim::Failed;
+  }
+  int locked;
+  do {
+    locked = flock(fd, LOCK_EX | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    const int code = errno;
+    close(fd);
+    fd = -1;
+    if (code == EWOULDBLOCK) return FileClaim::HeldElsewhere;
+    error = systemError("cannot lock " + path, code);
+    return FileClaim::Failed;
+  }
+  return FileClaim::Acquired;
 }
 
 }  // namespace
@@ -137,47 +216,52 @@ SingleInstance::Result SingleInstance::acquire(const std::string& bundleIdentifi
                                                   QDBusConnectionInterface::DontQueueService,
                                                   QDBusConnectionInterface::DontAllowReplacement);
       if (!reply.isValid()) {
+        // Not an answer about another instance: the lock file stands in.
         claims.unlock();
         closePrivate();
         result.error = "the session bus refused the name " + busName + ": " +
                        reply.error().message().toStdString();
+      } else {
+        if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+          claims.unlock();
+          closePrivate();
+          result.outcome = Outcome::HeldElsewhere;
+          return result;
+        }
+        gBusClaims.insert({connectionName, busName});
+        result.outcome = Outcome::Acquired;
+        result.lock.reset(new SingleInstance(Mechanism::SessionBus, busName, connectionName, -1));
+        result.lock->privateConnection_ = isPrivate;
         return result;
       }
-      if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        claims.unlock();
-        closePrivate();
-        result.outcome = Outcome::HeldElsewhere;
-        return result;
-      }
-      gBusClaims.insert({connectionName, busName});
-      result.outcome = Outcome::Acquired;
-      result.lock.reset(new SingleInstance(Mechanism::SessionBus, busName, connectionName, -1));
-      result.lock->privateConnection_ = isPrivate;
-      return result;
+    } else {
+      closePrivate();
+      result.error = "no session bus";
     }
-    closePrivate();
   }
 
-  const std::string directory = lockDirectoryFor(options, result.error);
-  if (directory.empty()) return result;
-  const std::string path = directory + "/" + busName + ".lock";
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) {
-    result.error = systemError("cannot open the lock file " + path, errno);
-    return result;
-  }
-  int locked;
-  do {
-    locked = flock(fd, LOCK_EX | LOCK_NB);
-  } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
-    const int error = errno;
-    close(fd);
-    if (error == EWOULDBLOCK) {
+  // A folder where no lock file can be made is passed over for the next; one where the lock is
+  // held by another process answers for good.
+  std::string reasons = result.error;
+  int fd = -1;
+  std::string path;
+  bool acquired = false;
+  for (const auto& folder : lockFolders(options)) {
+    std::string error;
+    const auto claim = claimLockFile(folder, busName, fd, path, error);
+    if (claim == FileClaim::HeldElsewhere) {
       result.outcome = Outcome::HeldElsewhere;
-    } else {
-      result.error = systemError("cannot lock " + path, error);
+      result.error.clear();
+      return result;
     }
+    if (claim == FileClaim::Acquired) {
+      acquired = true;
+      break;
+    }
+    reasons += (reasons.empty() ? "" : "; ") + error;
+  }
+  if (!acquired) {
+    result.error = reasons;
     return result;
   }
   // The holder's process id, for whoever looks at the file; the lock does not depend on it.

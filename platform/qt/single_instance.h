@@ -1,8 +1,11 @@
 // The single-instance lock: one running Tucklet per user and bundle identifier.
 //
-// The lock is the bundle identifier's well-known name on the D-Bus session bus; with no session
-// bus reachable it is an flock()ed file under $XDG_RUNTIME_DIR (else /tmp/tucklet-<uid>/). Either
-// way it is held for the life of the returned object and released by the system if the process
+// The lock is the bundle identifier's well-known name on the D-Bus session bus. When the bus cannot
+// be reached or refuses the name, it is an flock()ed file in the first of two folders where one can
+// be made: $XDG_RUNTIME_DIR (when it names a folder), then ${TMPDIR:-/tmp}/tucklet-<uid>; without a
+// runtime folder, ${TMPDIR:-/tmp}/tucklet-<uid>, then ${XDG_CACHE_HOME:-~/.cache}/tucklet. When
+// neither works the claim fails, and the caller must not go on as if it held the lock. Either way
+// the lock is held for the life of the returned object and released by the system if the process
 // dies.
 #pragma once
 
@@ -17,8 +20,9 @@ struct SingleInstanceOptions {
   // Empty: the process's shared session bus connection. Otherwise a private connection to the
   // session bus under this connection name, closed when the lock is released.
   std::string busConnectionName;
-  // Empty: $XDG_RUNTIME_DIR when it names a directory, else /tmp/tucklet-<uid>.
+  // The folders for the lock file, tried in turn; empty: the defaults above.
   std::string lockDirectory;
+  std::string secondLockDirectory;
 };
 
 class SingleInstance {
@@ -27,7 +31,7 @@ class SingleInstance {
   enum class Outcome {
     Acquired,       // `lock` holds it
     HeldElsewhere,  // another process or connection holds it: another instance is running
-    Failed,         // neither mechanism could answer; `error` says why
+    Failed,         // neither the bus nor a lock file could answer; `error` says why (one line)
   };
   struct Result {
     Outcome outcome = Outcome::Failed;

@@ -63,21 +63,7 @@ int drainPipe() {
 
 }  // namespace
 
-std::unique_ptr<TerminationSignals> TerminationSignals::install(
-    std::function<void(int signal)> onSignal, std::string& error) {
-  auto* app = QCoreApplication::instance();
-  if (!app) {
-    error = "termination signals need a running application object";
-    return nullptr;
-  }
-  if (QThread::currentThread() != app->thread()) {
-    error = "termination signals must be installed on the main thread";
-    return nullptr;
-  }
-  if (!onSignal) {
-    error = "termination signals need a callback";
-    return nullptr;
-  }
+std::unique_ptr<TerminationSignals> TerminationSignals::install(std::string& error) {
   if (gInstalled.exchange(true)) {
     error = "termination signal handlers are already installed";
     return nullptr;
@@ -88,7 +74,7 @@ std::unique_ptr<TerminationSignals> TerminationSignals::install(
   }
   drainPipe();  // whatever arrived after an earlier set of handlers was removed is not ours
 
-  std::unique_ptr<TerminationSignals> installed(new TerminationSignals(std::move(onSignal)));
+  std::unique_ptr<TerminationSignals> installed(new TerminationSignals);
   struct sigaction action {};
   action.sa_handler = onTerminationSignal;
   action.sa_flags = SA_RESTART;
@@ -109,24 +95,76 @@ std::unique_ptr<TerminationSignals> TerminationSignals::install(
   return installed;
 }
 
-TerminationSignals::TerminationSignals(std::function<void(int)> onSignal)
-    : onSignal_(std::move(onSignal)) {
+std::unique_ptr<TerminationSignals> TerminationSignals::install(
+    std::function<void(int signal)> onSignal, std::string& error) {
+  // The checks `listen` makes come first, so that nothing is installed when it would refuse.
+  auto* app = QCoreApplication::instance();
+  if (!app) {
+    error = "termination signals need a running application object";
+    return nullptr;
+  }
+  if (QThread::currentThread() != app->thread()) {
+    error = "termination signals must be installed on the main thread";
+    return nullptr;
+  }
+  if (!onSignal) {
+    error = "termination signals need a callback";
+    return nullptr;
+  }
+  auto installed = install(error);
+  if (!installed || !installed->listen(std::move(onSignal), error)) return nullptr;
+  return installed;
+}
+
+bool TerminationSignals::listen(std::function<void(int signal)> onSignal, std::string& error) {
+  auto* app = QCoreApplication::instance();
+  if (!app) {
+    error = "termination signals need a running application object";
+    return false;
+  }
+  if (QThread::currentThread() != app->thread()) {
+    error = "termination signals must be listened to on the main thread";
+    return false;
+  }
+  if (!onSignal) {
+    error = "termination signals need a callback";
+    return false;
+  }
+  if (notifier_) {
+    error = "termination signals are already listened to";
+    return false;
+  }
+  onSignal_ = std::move(onSignal);
+  // A signal already waiting in the pipe makes it readable: the notifier fires on the first turn
+  // of the event loop.
   notifier_ = new QSocketNotifier(gPipeRead, QSocketNotifier::Read);
   QObject::connect(notifier_, &QSocketNotifier::activated, notifier_, [this] { readPipe(); });
+  return true;
 }
 
 TerminationSignals::~TerminationSignals() {
   if (restoreOnDestruction_) {
-    for (std::size_t i = 0; i < kHandledSignals.size(); ++i)
-      sigaction(kHandledSignals[i], &previous_[i], nullptr);
+    for (std::size_t i = 0; i < kHandledSignals.size(); ++i) {
+      if (ignoreWhenReleased_) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(kHandledSignals[i], &ignore, nullptr);
+      } else {
+        sigaction(kHandledSignals[i], &previous_[i], nullptr);
+      }
+    }
   }
-  notifier_->setEnabled(false);
-  QObject::disconnect(notifier_, nullptr, nullptr, nullptr);
-  // After a delivery this may run inside the notifier's own signal, where it must not be deleted.
-  if (delivered_) {
-    notifier_->deleteLater();
-  } else {
-    delete notifier_;
+  if (notifier_) {
+    notifier_->setEnabled(false);
+    QObject::disconnect(notifier_, nullptr, nullptr, nullptr);
+    // After a delivery this may run inside the notifier's own signal, where it must not be
+    // deleted.
+    if (delivered_) {
+      notifier_->deleteLater();
+    } else {
+      delete notifier_;
+    }
   }
   gInstalled.store(false);
 }

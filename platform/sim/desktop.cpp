@@ -6,6 +6,7 @@
 #include "platform/sim/sim_apps.h"
 #include "platform/sim/sim_core.h"
 #include "platform/sim/sim_events.h"
+#include "platform/sim/sim_keys.h"
 #include "platform/sim/sim_layout.h"
 #include "platform/sim/sim_menus.h"
 #include "platform/sim/sim_placement.h"
@@ -13,6 +14,7 @@
 #include "platform/sim/sim_status_bar.h"
 #include "platform/sim/sim_window_server.h"
 #include "platform/sim/sim_workspace.h"
+#include "platform/sim/world_format.h"
 
 namespace tucklet::sim {
 
@@ -45,10 +47,14 @@ struct SimDesktop::State {
   SimHotKeys hotKeys;
   SimApplication application;
   SimMenus menus;
+  // Held only here: deferred work that finds it gone knows the desktop is gone.
+  std::shared_ptr<SimDesktop*> self;
 };
 
 SimDesktop::SimDesktop(World world, platform::RunLoop& runLoop)
-    : state_(std::make_unique<State>(std::move(world), runLoop)) {}
+    : state_(std::make_unique<State>(std::move(world), runLoop)) {
+  state_->self = std::make_shared<SimDesktop*>(this);
+}
 
 SimDesktop::~SimDesktop() = default;
 
@@ -317,19 +323,37 @@ void SimDesktop::click(Point screenLocation, std::uint32_t modifiers, bool right
   state_->windowServer.postEvent(event);
 }
 
+namespace {
+
+void pressKeyIn(SimState& state, Outbox& out, std::uint16_t keyCode, std::uint32_t modifiers,
+                const std::string& characters) {
+  // A registered hot key takes the key before any application sees it.
+  if (triggerHotKey(state, out, keyCode, carbonModifiers(modifiers))) return;
+  platform::InputEvent event;
+  event.location = state.world.pointer;
+  event.modifiers = modifiers;
+  event.keyCode = keyCode;
+  event.characters = characters;
+  event.type = platform::EventType::KeyDown;
+  routeEvent(state, out, event);
+  event.type = platform::EventType::KeyUp;
+  routeEvent(state, out, event);
+}
+
+}  // namespace
+
 void SimDesktop::pressKey(std::uint16_t keyCode, std::uint32_t modifiers) {
   state_->core->change([=](SimState& state, Outbox& out) {
-    // A registered hot key takes the key before any application sees it.
-    if (triggerHotKey(state, out, keyCode, carbonModifiers(modifiers))) return;
-    platform::InputEvent event;
-    event.location = state.world.pointer;
-    event.modifiers = modifiers;
-    event.keyCode = keyCode;
-    event.type = platform::EventType::KeyDown;
-    routeEvent(state, out, event);
-    event.type = platform::EventType::KeyUp;
-    routeEvent(state, out, event);
+    pressKeyIn(state, out, keyCode, modifiers, std::string());
   });
+}
+
+void SimDesktop::typeText(const std::string& text) {
+  for (const auto& stroke : strokesFor(text)) {
+    state_->core->change([&stroke](SimState& state, Outbox& out) {
+      pressKeyIn(state, out, stroke.keyCode, stroke.modifiers, stroke.characters);
+    });
+  }
 }
 
 void SimDesktop::pressHotKey(std::uint32_t keyCode, std::uint32_t modifiers) {
@@ -349,6 +373,28 @@ bool SimDesktop::chooseMenuRow(const std::string& title) {
     const auto path = findMenuRow(state, title);
     return path && sim::chooseMenuRow(state, out, *path);
   });
+}
+
+// --- Timelines ---
+
+void SimDesktop::playTimeline(std::vector<TimelineStep> steps,
+                              std::function<void(const std::string&)> report) {
+  std::stable_sort(steps.begin(), steps.end(),
+                   [](const TimelineStep& a, const TimelineStep& b) { return a.at < b.at; });
+  auto shared = std::make_shared<std::function<void(const std::string&)>>(std::move(report));
+  std::weak_ptr<SimDesktop*> self = state_->self;
+  // Scheduled in order from one moment, so steps due at the same time run in the order given.
+  for (auto& step : steps) {
+    state_->runLoop.asyncAfter(step.at, [self, shared, step = std::move(step)] {
+      auto desktop = self.lock();
+      if (!desktop) return;
+      const auto problem = (*desktop)->perform(step);
+      if (problem && *shared) {
+        (*shared)(step.where + ": " + std::string(timelineActionName(step.action)) + ": " +
+                  *problem);
+      }
+    });
+  }
 }
 
 // --- Visibility assertion ---

@@ -157,12 +157,26 @@ class SimDesktop {
   void click(Point screenLocation, std::uint32_t modifiers = 0, bool rightButton = false);
   void pressKey(std::uint16_t keyCode, std::uint32_t modifiers = 0);
   void pressHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
+  // Types text on the keyboard: one key press per character (capitals with Shift), each carrying
+  // its character; characters the layout has no key for arrive as text alone.
+  void typeText(const std::string& text);
   // Chooses a row of the open menu (this process's pop-up menu or an extra's menu), as a click on
   // it would: `indexPath` descends into submenus. False when no menu is open or the row cannot be
   // chosen (separators, headers, disabled rows).
   bool chooseMenuRow(const std::vector<std::size_t>& indexPath);
   // The first enabled row with this title, searched depth first.
   bool chooseMenuRow(const std::string& title);
+
+  // --- Timelines ---
+  // Carries out one step now (its time is not looked at). A step whose target is not there (no
+  // such application running, an item hidden or off-screen, no open menu with that row) changes
+  // nothing and answers why, in a few words; nothing when it was carried out.
+  std::optional<std::string> perform(const TimelineStep& step);
+  // Plays steps on the desktop's clock: each runs `at` seconds from now, in order (steps at the
+  // same time in the order given). A step that cannot be carried out is handed to `report` as
+  // "<where>: <action>: <why>" and skipped. Steps still pending when the desktop goes are dropped.
+  void playTimeline(std::vector<TimelineStep> steps,
+                    std::function<void(const std::string&)> report = {});
 
   // --- Visibility assertion (the private framework stand-in calls these) ---
   std::uint64_t addVisibilityAssertion(std::set<int> allowedControls,

@@ -29,10 +29,15 @@ double timeoutOf(const SimState& state, const SimElement& element) {
   return own > 0 ? own : state.defaultTimeout;
 }
 
+// How a message is answered: by reading the state (attribute reads, hit tests), which shares the
+// bar's layout with every other read until the state changes, or by changing it (actions,
+// registrations).
+enum class Answering { Reads, Changes };
+
 // One Accessibility message: checks trust and the element, spends the cost `plan` finds for it,
 // then (unless it timed out) answers with `answer` under the lock. The state may change while
 // the message travels; the answer reflects the state when it arrives.
-template <typename Plan, typename Answer>
+template <Answering answering = Answering::Changes, typename Plan, typename Answer>
 AXError exchange(SimCore& core, const SimElement& element, Plan&& plan, Answer&& answer) {
   const auto route = core.read([&](const SimState& state) {
     MessagePlan p;
@@ -52,11 +57,19 @@ AXError exchange(SimCore& core, const SimElement& element, Plan&& plan, Answer&&
   core.spendMessage(route.early ? 0.0 : route.seconds);
   if (route.early) return route.earlyError;
   if (route.timesOut) return AXError::CannotComplete;
-  return core.change([&](SimState& state, Outbox& out) {
-    if (!state.world.accessibilityTrusted) return AXError::APIDisabled;
-    if (!elementExists(state, element.path)) return AXError::InvalidUIElement;
-    return answer(state, out);
-  });
+  if constexpr (answering == Answering::Reads) {
+    return core.read([&](const SimState& state) {
+      if (!state.world.accessibilityTrusted) return AXError::APIDisabled;
+      if (!elementExists(state, element.path)) return AXError::InvalidUIElement;
+      return answer(state);
+    });
+  } else {
+    return core.change([&](SimState& state, Outbox& out) {
+      if (!state.world.accessibilityTrusted) return AXError::APIDisabled;
+      if (!elementExists(state, element.path)) return AXError::InvalidUIElement;
+      return answer(state, out);
+    });
+  }
 }
 
 // The cost of a message to the element's own process.
@@ -210,9 +223,9 @@ AXError SimAccessibility::copyAttributeValue(const platform::AXElementRef& eleme
   if (!core) return AXError::CannotComplete;
   if (!sim) return AXError::IllegalArgument;
   platform::AXValue result;
-  const auto error = exchange(*core, *sim, costOfElement(*sim), [&](SimState& state, Outbox&) {
-    return readAttribute(state, sim->path, attribute, result);
-  });
+  const auto error = exchange<Answering::Reads>(
+      *core, *sim, costOfElement(*sim),
+      [&](const SimState& state) { return readAttribute(state, sim->path, attribute, result); });
   if (error == AXError::Success) value = std::move(result);
   return error;
 }
@@ -223,7 +236,7 @@ AXError SimAccessibility::isAttributeSettable(const platform::AXElementRef& elem
   const auto* sim = simElement(element);
   if (!core) return AXError::CannotComplete;
   if (!sim) return AXError::IllegalArgument;
-  return exchange(*core, *sim, costOfElement(*sim), [&](SimState& state, Outbox&) {
+  return exchange<Answering::Reads>(*core, *sim, costOfElement(*sim), [&](const SimState& state) {
     platform::AXValue ignored;
     const auto error = readAttribute(state, sim->path, attribute, ignored);
     if (error != AXError::Success && error != AXError::NoValue) return error;
@@ -251,14 +264,14 @@ AXError SimAccessibility::elementAtPosition(const platform::AXElementRef& root, 
   if (sim->path.kind == Kind::Application) only = sim->path.pid;
   const Point point{x, y};
   platform::AXElementRef found;
-  const auto error = exchange(
+  const auto error = exchange<Answering::Reads>(
       *core, *sim,
       [&](const SimState& state, double timeout) {
         // The question goes to the process that owns whatever is there.
         const auto hit = hitTest(state, point, only);
         return state.messageCost(only ? *only : hit.pid, timeout);
       },
-      [&](SimState& state, Outbox&) {
+      [&](const SimState& state) {
         const auto path = elementForHit(state, hitTest(state, point, only));
         if (!path) return AXError::NoValue;
         found = makeElement(*path);

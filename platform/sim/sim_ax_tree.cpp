@@ -166,8 +166,8 @@ bool isFrameAttribute(const std::string& attribute) {
 std::optional<Rect> itemFrame(const SimState& state, const std::string& attribute, ExtraId extra,
                               std::uint64_t ownItem) {
   if (!isFrameAttribute(attribute)) return std::nullopt;
-  const auto slots = layOutMenuBar(state);
-  return slotFrame(state, extra ? findSlot(slots, extra) : findOwnSlot(slots, ownItem));
+  const auto layout = barLayout(state);
+  return slotFrame(state, extra ? layout->extraSlot(extra) : layout->ownSlot(ownItem));
 }
 
 AXError readApplication(const SimState& state, const ElementPath& path, const AppEntry& app,

@@ -10,6 +10,8 @@ namespace tucklet::sim {
 
 SimCore::SimCore(World world, platform::RunLoop& loop) : runLoop(loop) {
   loadWorld(state_, std::move(world));
+  // Loading is a change too: nothing derived while it was under way may be reused.
+  ++state_.version;
 }
 
 void SimCore::commit(Outbox& out) {

@@ -132,13 +132,27 @@ double ownItemWidth(const OwnItemEntry& item) {
 }
 
 std::vector<BarSlot> layOutMenuBar(const SimState& state) {
-  if (!state.changing && state.layoutVersion == state.version) return state.layoutCache;
-  auto slots = computeLayout(state);
+  if (state.changing) return computeLayout(state);
+  return barLayout(state)->slots;
+}
+
+std::shared_ptr<const BarLayout> barLayout(const SimState& state) {
+  if (!state.changing && state.layoutCache && state.layoutVersion == state.version)
+    return state.layoutCache;
+  auto layout = std::make_shared<BarLayout>();
+  layout->slots = computeLayout(state);
+  for (std::size_t i = 0; i < layout->slots.size(); ++i) {
+    const auto& slot = layout->slots[i];
+    if (slot.kind == BarSlot::Kind::Extra)
+      layout->extraSlots.emplace(slot.extra, i);
+    else
+      layout->ownSlots.emplace(slot.ownItem, i);
+  }
   if (!state.changing) {
-    state.layoutCache = slots;
+    state.layoutCache = layout;
     state.layoutVersion = state.version;
   }
-  return slots;
+  return layout;
 }
 
 std::vector<BarSlot> computeLayout(const SimState& state) {

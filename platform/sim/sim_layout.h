@@ -42,6 +42,9 @@ double ownItemWidth(const OwnItemEntry& item);
 // The status area, right to left. Items hidden by an assertion are listed (flagged, without a
 // frame); invisible own items are not listed.
 std::vector<BarSlot> layOutMenuBar(const SimState& state);
+// The same with an index, shared until the state next changes (computed afresh, and not kept,
+// while a change is being made).
+std::shared_ptr<const BarLayout> barLayout(const SimState& state);
 // The same, always computed afresh.
 std::vector<BarSlot> computeLayout(const SimState& state);
 const BarSlot* findSlot(const std::vector<BarSlot>& slots, ExtraId extra);

@@ -1,8 +1,51 @@
 #include "platform/sim/sim_state.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace tucklet::sim {
+
+const BarSlot* BarLayout::extraSlot(ExtraId extra) const {
+  auto it = extraSlots.find(extra);
+  return it == extraSlots.end() ? nullptr : &slots[it->second];
+}
+
+const BarSlot* BarLayout::ownSlot(std::uint64_t ownItem) const {
+  auto it = ownSlots.find(ownItem);
+  return it == ownSlots.end() ? nullptr : &slots[it->second];
+}
+
+namespace {
+
+std::string_view withoutTrailingSlash(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/')
+    path.remove_suffix(1);
+  return path;
+}
+
+}  // namespace
+
+const StateIndex* SimState::index() const {
+  if (changing) return nullptr;
+  if (indexCache && indexVersion == version) return indexCache.get();
+  auto made = std::make_shared<StateIndex>();
+  for (std::size_t i = 0; i < apps.size(); ++i) {
+    const auto& app = apps[i].app;
+    made->apps.emplace(app.pid, i);
+    if (app.bundlePath && !app.bundlePath->empty())
+      made->files.emplace(withoutTrailingSlash(*app.bundlePath),
+                          StateIndex::KnownFile{app.iconTheme, app.iconFile});
+  }
+  for (const auto& bundle : world.installed)
+    if (!bundle.path.empty())
+      made->files.emplace(withoutTrailingSlash(bundle.path),
+                          StateIndex::KnownFile{bundle.iconTheme, bundle.iconFile});
+  if (const auto& framework = world.visibilityFramework.path; framework && !framework->empty())
+    made->files.emplace(withoutTrailingSlash(*framework), StateIndex::KnownFile{});
+  indexCache = std::move(made);
+  indexVersion = version;
+  return indexCache.get();
+}
 
 AppEntry* SimState::findApp(pid_t pid) {
   for (auto& app : apps)
@@ -11,6 +54,10 @@ AppEntry* SimState::findApp(pid_t pid) {
 }
 
 const AppEntry* SimState::findApp(pid_t pid) const {
+  if (const auto* found = index()) {
+    auto it = found->apps.find(pid);
+    return it == found->apps.end() ? nullptr : &apps[it->second];
+  }
   for (const auto& app : apps)
     if (app.app.pid == pid) return &app;
   return nullptr;

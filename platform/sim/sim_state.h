@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -134,6 +135,29 @@ struct ActiveMenu {
   std::function<void()> closed;  // pop-up only
 };
 
+// The bar laid out once, with each slot findable by its extra or own item at once: Accessibility
+// reads a frame per item, and a scan must not lay the bar out or search it once per item.
+struct BarLayout {
+  std::vector<BarSlot> slots;  // right to left
+  std::map<ExtraId, std::size_t> extraSlots;
+  std::map<std::uint64_t, std::size_t> ownSlots;
+
+  const BarSlot* extraSlot(ExtraId extra) const;
+  const BarSlot* ownSlot(std::uint64_t ownItem) const;
+};
+
+// Lookups the Accessibility and workspace services make for every message, derived from the
+// state like the bar's layout: applications by pid, and the files the workspace knows (running and
+// installed bundles, the visibility framework) by path, without trailing slashes.
+struct StateIndex {
+  struct KnownFile {
+    std::string iconTheme;
+    std::string iconFile;
+  };
+  std::unordered_map<pid_t, std::size_t> apps;  // index into `SimState::apps`
+  std::map<std::string, KnownFile, std::less<>> files;
+};
+
 struct AssertionEntry {
   std::set<int> controls;
   std::set<std::string> bundles;
@@ -197,7 +221,11 @@ struct SimState {
   std::uint64_t version = 0;
   bool changing = false;
   mutable std::uint64_t layoutVersion = ~std::uint64_t{0};
-  mutable std::vector<BarSlot> layoutCache;
+  mutable std::shared_ptr<const BarLayout> layoutCache;
+  mutable std::uint64_t indexVersion = ~std::uint64_t{0};
+  mutable std::shared_ptr<const StateIndex> indexCache;
+  // Up to date with the state; nothing while a change is being made.
+  const StateIndex* index() const;
 
   // Accessibility cost model.
   SimDesktop::LatencyMode latencyMode = SimDesktop::LatencyMode::Sleep;

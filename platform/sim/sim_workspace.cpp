@@ -34,6 +34,12 @@ std::string withoutTrailingSlash(std::string path) {
 bool knownFile(const SimState& state, const std::string& rawPath, platform::ImageRef* icon) {
   const auto path = withoutTrailingSlash(rawPath);
   if (path.empty()) return false;
+  if (const auto* index = state.index()) {
+    auto it = index->files.find(path);
+    if (it == index->files.end()) return false;
+    if (icon) *icon = iconOf(it->second.iconTheme, it->second.iconFile);
+    return true;
+  }
   for (const auto& app : state.apps) {
     if (app.app.bundlePath && withoutTrailingSlash(*app.app.bundlePath) == path) {
       if (icon) *icon = iconOf(app.app.iconTheme, app.app.iconFile);

@@ -22,9 +22,9 @@ using platform::Rect;
 using platform::Size;
 
 struct WorldScreen {
-  Rect frame;                         // screen coordinates (bottom-left origin, y up)
-  std::optional<Rect> visibleFrame;   // derived from frame, menu bar and Dock when absent
-  int number = 0;                     // assigned in file order from 1 when absent
+  Rect frame;                        // screen coordinates (bottom-left origin, y up)
+  std::optional<Rect> visibleFrame;  // derived from frame, menu bar and Dock when absent
+  int number = 0;                    // assigned in file order from 1 when absent
 };
 
 // A camera housing at the top centre of the primary screen; no status item is shown under it.
@@ -34,12 +34,12 @@ struct Notch {
 
 // How an item's Accessibility element answers "AXPress".
 enum class PressBehaviour {
-  OpensMenu,     // "AXPress" and "AXShowMenu" open the item's menu
-  OpensWindow,   // "AXPress" opens an ordinary window of the application (after `windowDelay`)
-  ShowMenuOnly,  // "AXPress" fails with -25206, "AXShowMenu" opens the menu
+  OpensMenu,         // "AXPress" and "AXShowMenu" open the item's menu
+  OpensWindow,       // "AXPress" opens an ordinary window of the application (after `windowDelay`)
+  ShowMenuOnly,      // "AXPress" fails with -25206, "AXShowMenu" opens the menu
   Unsupported25206,  // both actions fail with -25206 (action unsupported)
   Unsupported25208,  // both actions fail with -25208 (not implemented)
-  Hangs,         // actions get no answer: time-out error after the messaging time-out
+  Hangs,             // actions get no answer: time-out error after the messaging time-out
 };
 
 struct MenuRow {
@@ -50,7 +50,7 @@ struct MenuRow {
 
 // Where the item's picture in the bar comes from (for rendering only).
 struct ExtraLook {
-  std::string symbol;  // a system symbol name ("wifi", "battery.100", ...)
+  std::string symbol;     // a system symbol name ("wifi", "battery.100", ...)
   std::string themeIcon;  // an icon theme name ("weather-clear-symbolic")
   std::string imageFile;  // a path to an image file
   std::string text;       // drawn as text (the clock, a title-only item)
@@ -65,12 +65,12 @@ struct WorldExtra {
   std::string childRole = "AXMenuBarItem";  // role text of the extras bar's child, as given
   std::string itemRole = "AXMenuBarItem";   // role text of the grandchild (Grandchild only)
 
-  std::optional<std::string> identifier;  // "AXIdentifier" of the item element, as given
-  std::optional<std::string> title;       // "AXTitle"
+  std::optional<std::string> identifier;   // "AXIdentifier" of the item element, as given
+  std::optional<std::string> title;        // "AXTitle"
   std::optional<std::string> description;  // "AXDescription"
-  std::optional<std::string> help;          // "AXHelp"
+  std::optional<std::string> help;         // "AXHelp"
 
-  double width = 22;       // points
+  double width = 22;             // points
   bool positionReadable = true;  // item element's "AXPosition" / "AXSize" readable
   bool sizeReadable = true;
   bool childFrameReadable = true;  // container's frame readable (Grandchild only)
@@ -109,7 +109,7 @@ struct WorldApplication {
   std::string iconTheme;  // icon theme name for the application's icon
   std::string iconFile;   // or an image file
   bool frontmost = false;
-  bool hung = false;  // every Accessibility message times out
+  bool hung = false;                           // every Accessibility message times out
   std::optional<double> accessibilityLatency;  // per message, overrides the world's
   // The bundle identifier of the process that owns this application's menu windows (the system's
   // controls draw their menus in "com.apple.MenuBarAgent"); empty: the application itself.
@@ -153,6 +153,72 @@ struct SelfBundle {
   std::map<std::string, std::string> infoKeys;  // "CFBundleShortVersionString", "SUFeedURL", ...
 };
 
+// Names an application in a timeline: by pid, or by bundle identifier (the first running
+// application that has it).
+struct AppReference {
+  std::optional<pid_t> pid;
+  std::string bundleIdentifier;
+  std::string describe() const;  // "pid 412" or "\"com.raycast.macos\""
+};
+
+// What a click or a Command-drag is aimed at.
+struct TimelineTarget {
+  enum class Kind {
+    Point,       // `point`, screen coordinates
+    StatusItem,  // one of this process's status items, by autosave name (`name`)
+    Item,        // an application's menu bar item, by its identifier (`name`)
+    MenuRow,     // a row of the open menu, by title (`name`)
+  };
+  Kind kind = Kind::Point;
+  Point point;
+  std::string name;
+};
+
+// One timed change of the desktop: the user or the system doing something `at` seconds after the
+// start. Each action is one mutation of `SimDesktop` and is named after it; the fields it uses are
+// listed beside it.
+struct TimelineStep {
+  enum class Action {
+    LaunchApplication,         // application
+    QuitApplication,           // app
+    SetTrusted,                // flag
+    SetFrontmost,              // app
+    SetPointer,                // target.point
+    AddScreen,                 // screen
+    RemoveScreen,              // number
+    SetPowerSources,           // powerSources
+    SetScreenCaptureApproved,  // flag
+    SetLoginItemStatus,        // loginItemStatus, flag (requires approval)
+    SetApplicationHung,        // app, flag (hung)
+    SimulateWake,
+    SimulateSpaceChange,
+    CommandDrag,  // target (status item or item), toX
+    CloseWindow,  // app, text (the window's name; empty: its first window)
+    Click,        // target, modifiers
+    RightClick,   // target, modifiers
+    PressKey,     // keyCode, modifiers (event flags)
+    PressHotKey,  // keyCode, modifiers (event flags)
+    TypeText,     // text
+  };
+
+  double at = 0;
+  Action action = Action::SimulateWake;
+  std::string where;  // where it was written ("timeline[3]"), for reports
+
+  std::optional<WorldApplication> application;
+  AppReference app;
+  bool flag = false;
+  TimelineTarget target;
+  std::optional<WorldScreen> screen;
+  int number = 0;
+  std::vector<platform::PowerSourceDescription> powerSources;
+  platform::LoginItemStatus loginItemStatus = platform::LoginItemStatus::NotRegistered;
+  double toX = 0;
+  std::string text;
+  std::uint32_t keyCode = 0;
+  std::uint32_t modifiers = 0;
+};
+
 struct World {
   std::string name = "default";
   platform::OperatingSystemVersion os{27, 0, 0};
@@ -179,6 +245,10 @@ struct World {
   std::vector<platform::SymbolicHotKey> symbolicHotKeys;
 
   double accessibilityLatency = 0;  // seconds per Accessibility message
+
+  // Timed changes played on the desktop's clock once the program runs (`SimDesktop::playTimeline`),
+  // in order of `at`.
+  std::vector<TimelineStep> timeline;
 };
 
 }  // namespace tucklet::sim

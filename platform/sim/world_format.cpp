@@ -337,13 +337,40 @@ platform::SymbolicHotKey readHotKey(const Json& value, const std::string& path) 
 
 }  // namespace
 
+WorldScreen readWorldScreen(const Json& value, const std::string& path) {
+  return readScreen(value, path);
+}
+
+WorldApplication readWorldApplication(const Json& value, const std::string& path) {
+  return readApplication(value, path);
+}
+
+platform::PowerSourceDescription readWorldPowerSource(const Json& value, const std::string& path) {
+  return readPowerSource(value, path);
+}
+
 World readWorld(const Json& root) {
-  ObjectReader object(
-      root, "",
-      {"name", "os", "screens", "menuBarHeight", "notch", "pointer", "accessibilityTrusted",
-       "screenCaptureApproved", "loginItemStatus", "loginRequiresApproval", "loginError", "self",
-       "visibilityFramework", "apps", "installed", "statusItemPlacements", "powerSources",
-       "symbolicHotKeys", "accessibilityLatency"});
+  ObjectReader object(root, "",
+                      {"name",
+                       "os",
+                       "screens",
+                       "menuBarHeight",
+                       "notch",
+                       "pointer",
+                       "accessibilityTrusted",
+                       "screenCaptureApproved",
+                       "loginItemStatus",
+                       "loginRequiresApproval",
+                       "loginError",
+                       "self",
+                       "visibilityFramework",
+                       "apps",
+                       "installed",
+                       "statusItemPlacements",
+                       "powerSources",
+                       "symbolicHotKeys",
+                       "accessibilityLatency",
+                       "timeline"});
   World world;
   object.text("name", world.name);
   if (const Json* os = object.find("os")) world.os = readVersion(*os, "os");
@@ -403,6 +430,11 @@ World readWorld(const Json& root) {
     }
   }
   object.number("accessibilityLatency", world.accessibilityLatency, NumberRange::nonNegative());
+  // Last: its steps may refer to anything above.
+  if (const Json* timeline = object.find("timeline")) {
+    TimelineContext context(world);
+    world.timeline = readTimeline(*timeline, "timeline", context);
+  }
   return world;
 }
 

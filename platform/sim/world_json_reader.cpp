@@ -6,19 +6,16 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <unordered_set>
 #include <utility>
 
 namespace tucklet::sim::world_json {
-
-namespace {
 
 std::string formatNumber(double value) {
   char buffer[64];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
 }
-
-}  // namespace
 
 std::string describeKind(const Json& value) {
   switch (value.type()) {
@@ -90,10 +87,10 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-// The known key a misspelt one most likely meant: one or two edits away (one for short keys),
-// ignoring letter case, and not merely a different key of the same length.
-std::optional<std::string> closestKey(const std::string& key,
-                                      std::initializer_list<std::string_view> known) {
+}  // namespace
+
+std::optional<std::string> closestName(const std::string& key,
+                                       const std::vector<std::string_view>& known) {
   std::optional<std::string> best;
   std::size_t bestDistance = (key.size() <= 3 ? 1 : 2) + 1;
   for (const auto& candidate : known) {
@@ -104,6 +101,19 @@ std::optional<std::string> closestKey(const std::string& key,
     }
   }
   return best;
+}
+
+namespace {
+
+// A long token in a library message (a huge invalid string or number) is cut short: the line
+// stays readable, and the place is named anyway.
+std::string shortened(std::string text) {
+  constexpr std::size_t kLongest = 160;
+  if (text.size() <= kLongest) return text;
+  std::size_t cut = kLongest;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+    --cut;  // not inside a UTF-8 sequence
+  return text.substr(0, cut) + "...";
 }
 
 // nlohmann's messages read "[json.exception.parse_error.101] parse error at line 3, column 6:
@@ -132,58 +142,134 @@ std::string syntaxErrorText(const std::string& text, const Json::parse_error& er
       }
     }
   }
-  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + detail;
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " +
+         shortened(detail);
 }
 
-// Follows the parser's events to know the path of each key, so that a repeated key can be named.
-class DuplicateKeyWatch {
+// Builds the values from the parser's events, and stops at the first repeated key, at nesting
+// deeper than the limit and at a number a double cannot hold, naming the JSON path of each. Only
+// the segment of each open level is kept, so memory stays proportional to the size of the text;
+// each event takes constant time, so reading is linear in it. (nlohmann's own parser with a
+// callback revisits a list's elements each time one of its objects ends, and adding a key to an
+// ordered object searches the keys before it: both grow with the square of the text.)
+class StrictBuilder {
  public:
-  bool onEvent(Json::parse_event_t event, const Json& parsed) {
-    switch (event) {
-      case Json::parse_event_t::object_start:
-      case Json::parse_event_t::array_start:
-        frames_.push_back({event == Json::parse_event_t::array_start, elementPath(), 0, {}, {}});
-        break;
-      case Json::parse_event_t::object_end:
-      case Json::parse_event_t::array_end:
-        if (!frames_.empty()) frames_.pop_back();
-        break;
-      case Json::parse_event_t::key: {
-        Frame& frame = frames_.back();
-        frame.key = parsed.get<std::string>();
-        if (!frame.keys.insert(frame.key).second && !duplicate_) {
-          duplicate_ = keyPath(frame.path, frame.key);
-        }
-        break;
-      }
-      case Json::parse_event_t::value:
-        elementPath();
-        break;
+  explicit StrictBuilder(const std::string& text) : text_(text) {}
+
+  const std::optional<JsonReadFailure>& failure() const { return failure_; }
+  Json& result() { return root_; }
+
+  bool null() { return add(Json(nullptr)) != nullptr; }
+  bool boolean(bool value) { return add(Json(value)) != nullptr; }
+  bool number_integer(Json::number_integer_t value) { return add(Json(value)) != nullptr; }
+  bool number_unsigned(Json::number_unsigned_t value) { return add(Json(value)) != nullptr; }
+  bool number_float(Json::number_float_t value, const Json::string_t&) {
+    return add(Json(value)) != nullptr;
+  }
+  bool string(Json::string_t& value) { return add(Json(std::move(value))) != nullptr; }
+  bool binary(Json::binary_t&) { return stop("", "not valid JSON"); }
+
+  bool start_object(std::size_t) { return open(Json::object()); }
+  bool start_array(std::size_t) { return open(Json::array()); }
+  bool end_object() { return close(); }
+  bool end_array() { return close(); }
+
+  bool key(Json::string_t& key) {
+    Frame& frame = frames_.back();
+    if (!frame.keys.insert(key).second) {
+      frame.key = std::move(key);
+      return stop(pathOfNext(), "key appears more than once in the same object");
     }
+    frame.key = std::move(key);
     return true;
   }
 
-  const std::optional<std::string>& duplicate() const { return duplicate_; }
+  bool parse_error(std::size_t, const std::string& token,
+                   const nlohmann::detail::exception& error) {
+    if (error.id == 406) {
+      // The lexer read a number no double can hold ("1e400").
+      return stop(pathOfNext(), "number too large: " + shortened(token));
+    }
+    if (const auto* syntax = dynamic_cast<const Json::parse_error*>(&error))
+      return stop("", "not valid JSON: " + syntaxErrorText(text_, *syntax));
+    return stop("", "not valid JSON: " + shortened(error.what()));
+  }
 
  private:
   struct Frame {
-    bool array = false;
-    std::string path;
-    std::size_t nextIndex = 0;
-    std::string key;
-    std::set<std::string> keys;
+    Json* value = nullptr;  // the open object or list (its parent never grows while it is open)
+    std::string segment;    // this level's part of the path: "key", ".key" or "[3]"
+    std::string key;        // the latest key (objects)
+    std::unordered_set<std::string> keys;
   };
 
-  // The path of the value that begins now (and counts it when it is a list element).
-  std::string elementPath() {
-    if (frames_.empty()) return {};
-    Frame& parent = frames_.back();
-    if (parent.array) return indexPath(parent.path, parent.nextIndex++);
-    return keyPath(parent.path, parent.key);
+  // The path of the value about to begin.
+  std::string pathOfNext() const {
+    std::string path;
+    for (const auto& frame : frames_)
+      path += frame.segment;
+    if (frames_.empty()) return path;
+    const Frame& parent = frames_.back();
+    if (parent.value->is_array()) return indexPath(path, parent.value->size());
+    return keyPath(path, parent.key);
   }
 
+  // Places a value in the open container (or at the top) and answers where it now lives.
+  Json* add(Json value) {
+    if (frames_.empty()) {
+      root_ = std::move(value);
+      return &root_;
+    }
+    Frame& parent = frames_.back();
+    if (parent.value->is_array()) {
+      auto& elements = parent.value->get_ref<Json::array_t&>();
+      elements.push_back(std::move(value));
+      return &elements.back();
+    }
+    // Keys are known to be distinct here, so the ordered object's own search is skipped.
+    using Pairs = std::vector<std::pair<const std::string, Json>>;
+    Pairs& pairs = parent.value->get_ref<Json::object_t&>();
+    pairs.emplace_back(parent.key, std::move(value));
+    return &pairs.back().second;
+  }
+
+  bool open(Json empty) {
+    if (frames_.size() >= kMaxNestingDepth) {
+      return stop(pathOfNext(),
+                  "nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
+    }
+    std::string segment;
+    if (!frames_.empty()) {
+      const Frame& parent = frames_.back();
+      if (parent.value->is_array()) {
+        segment = "[" + std::to_string(parent.value->size()) + "]";
+      } else {
+        const bool atTop = std::all_of(frames_.begin(), frames_.end(),
+                                       [](const Frame& frame) { return frame.segment.empty(); });
+        segment = atTop ? parent.key : "." + parent.key;
+      }
+    }
+    Frame frame;
+    frame.value = add(std::move(empty));
+    frame.segment = std::move(segment);
+    frames_.push_back(std::move(frame));
+    return true;
+  }
+
+  bool close() {
+    frames_.pop_back();
+    return true;
+  }
+
+  bool stop(std::string path, std::string message) {
+    if (!failure_) failure_ = JsonReadFailure{std::move(path), std::move(message)};
+    return false;
+  }
+
+  const std::string& text_;
+  Json root_;
   std::vector<Frame> frames_;
-  std::optional<std::string> duplicate_;
+  std::optional<JsonReadFailure> failure_;
 };
 
 }  // namespace
@@ -212,19 +298,11 @@ std::string indexPath(const std::string& parent, std::size_t index) {
 }
 
 Json parseStrict(const std::string& text) {
-  DuplicateKeyWatch watch;
-  Json result;
-  try {
-    result = Json::parse(text, [&watch](int, Json::parse_event_t event, Json& parsed) {
-      return watch.onEvent(event, parsed);
-    });
-  } catch (const Json::parse_error& error) {
-    fail("", "not valid JSON: " + syntaxErrorText(text, error));
-  }
-  if (watch.duplicate()) {
-    fail(*watch.duplicate(), "key appears more than once in the same object");
-  }
-  return result;
+  StrictBuilder builder(text);
+  const bool valid = Json::sax_parse(text, &builder);
+  if (builder.failure()) throw *builder.failure();
+  if (!valid) fail("", "not valid JSON");
+  return std::move(builder.result());
 }
 
 double readNumber(const Json& value, const std::string& path, NumberRange range) {
@@ -282,7 +360,7 @@ ObjectReader::ObjectReader(const Json& value, std::string path,
   for (const auto& [key, unused] : value_.items()) {
     if (std::find(allowedKeys.begin(), allowedKeys.end(), key) != allowedKeys.end()) continue;
     std::string message = "unknown key";
-    if (auto suggestion = closestKey(key, allowedKeys)) {
+    if (auto suggestion = closestName(key, std::vector<std::string_view>(allowedKeys))) {
       message += " (did you mean \"" + *suggestion + "\"?)";
     }
     fail(pathOf(key), message);

@@ -30,13 +30,25 @@ struct JsonReadFailure {
 // What a value is, for "expected ..., got <this>": "text", "a number", "a list", "null", ...
 std::string describeKind(const Json& value);
 
+// A number as the messages write it: "0.05", "-3", "1e+300".
+std::string formatNumber(double value);
+
+// The known name a misspelt one most likely meant: one or two edits away (one for short names),
+// ignoring letter case, and not merely a different name of the same length.
+std::optional<std::string> closestName(const std::string& name,
+                                       const std::vector<std::string_view>& known);
+
 // "apps" + "pid" -> "apps.pid"; "" + "apps" -> "apps"; "apps" + 3 -> "apps[3]".
 std::string keyPath(const std::string& parent, std::string_view key);
 std::string indexPath(const std::string& parent, std::size_t index);
 
-// Parses JSON text. Syntax errors fail with an empty path and "not valid JSON: line L, column C:
-// ..."; a key repeated within one object fails at that key's path, since the earlier value would
-// otherwise be dropped without a word.
+// How deep lists and objects may nest in a world file.
+inline constexpr std::size_t kMaxNestingDepth = 256;
+
+// Parses JSON text in time and memory linear in its length. Syntax errors fail with an empty path
+// and "not valid JSON: line L, column C: ..."; a key repeated within one object fails at that
+// key's path, since the earlier value would otherwise be dropped without a word; nesting deeper
+// than `kMaxNestingDepth` and a number too large for a double fail at their paths too.
 Json parseStrict(const std::string& text);
 
 // The allowed range of a number; messages name the bound that was broken.

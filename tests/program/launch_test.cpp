@@ -1,8 +1,10 @@
 // Launches of the whole program that must not go the ordinary way: a world file it cannot use, a
-// second copy of a running Tucklet, and a defaults file it cannot read.
+// harness switch that is wrong, a second copy of a running Tucklet, no way to make sure there is
+// none, and a defaults file it cannot read.
 #include <string>
 #include <vector>
 
+#include "platform/qt/single_instance.h"
 #include "tests/program/program_run.h"
 
 namespace tucklet::programtest {
@@ -51,6 +53,36 @@ TEST(MalformedWorld, MissingFileIsRefusedToo) {
   expectRefused(scratch, world, world.string() + ": cannot read file: No such file or directory");
 }
 
+TEST(Switches, HarnessSwitchesAreStrictAndQtSwitchesAreNotRead) {
+  Scratch scratch;
+  const auto world = scratch.writeWorld("world.json");
+  const auto refused = [&](std::vector<std::string> arguments, const std::string& line) {
+    arguments.insert(arguments.begin(), {"--world", world.string()});
+    Program program(scratch, arguments, "refused");
+    EXPECT_EQ(program.exitCode(), 2);
+    EXPECT_EQ(linesOf(program.standardError()), std::vector<std::string>{line});
+  };
+  refused({"--sim-stat", "ready@1"},
+          "tucklet: unknown switch --sim-stat (did you mean --sim-state?)");
+  refused(
+      {"--sim-state=ready@1"},
+      "tucklet: --sim-state=ready@1: write the value as the next argument (--sim-state ready@1)");
+  refused({"--sim-quit-after"}, "tucklet: --sim-quit-after needs a value");
+  refused({"--sim-state", "--sim-quit-after", "1"}, "tucklet: --sim-state needs a value");
+  refused({"--sim-do", "click {\"item\": \"com.nowhere\"}@1"},
+          "tucklet: --sim-do[0]: click.item: no item with identifier \"com.nowhere\" in the world");
+
+  // Qt's own switches mean nothing here; a product switch without its value is ignored.
+  const auto out = scratch.root() / "out";
+  Program program(
+      scratch,
+      {"--world", world.string(), "-platform", "bogus", "-style", "nothing", "--sim-out",
+       out.string(), "--sim-state", "ready@0.3", "--sim-quit-after", "0.5", "--verify"},
+      "ordinary");
+  EXPECT_EQ(program.exitCode(), 0) << program.standardError();
+  EXPECT_TRUE(readState(out / "ready.json").contains("trusted"));
+}
+
 TEST(SecondInstance, EndsAtOnceWhileTheFirstRunsAndLeavesNoStaleLock) {
   Scratch scratch;
   const auto world = scratch.writeWorld("world.json");
@@ -82,6 +114,49 @@ TEST(SecondInstance, EndsAtOnceWhileTheFirstRunsAndLeavesNoStaleLock) {
   EXPECT_TRUE(readState(scratch.root() / "third" / "ready.json").contains("trusted"));
   third->signal(SIGTERM);
   EXPECT_EQ(third->exitCode(), 0) << third->standardError();
+}
+
+TEST(SecondInstance, WithoutTheBusALockFileInASecondFolderKeepsOneCopyAndWithNeitherNoneStarts) {
+  Scratch scratch;
+  const auto world = scratch.writeWorld("world.json");
+  const auto lockName = platform::SingleInstance::busNameFor(scratch.bundle()) + ".lock";
+  // No session bus, and the runtime folder cannot hold the lock file (a folder stands where it
+  // would go).
+  fs::create_directories(scratch.runtime() / lockName);
+  const auto temporary = scratch.root() / "tmp";
+  fs::create_directories(temporary);
+  const std::vector<std::string> environment = {
+      "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (scratch.root() / "no-bus").string(),
+      "TMPDIR=" + temporary.string()};
+  const auto run = [&](const std::string& name, std::vector<std::string> extra) {
+    std::vector<std::string> arguments = {"--world", world.string(), "--sim-out",
+                                          (scratch.root() / name).string()};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return std::make_unique<Program>(scratch, arguments, name, environment);
+  };
+
+  auto first = run("first", {"--sim-state", "ready@0.3"});
+  ASSERT_TRUE(first->waitForFile(scratch.root() / "first" / "ready.json"))
+      << first->standardError();
+  auto second = run("second", {"--sim-state-on-quit", "quit"});
+  EXPECT_EQ(second->exitCode(), 0) << second->standardError();
+  EXPECT_FALSE(readState(scratch.root() / "second" / "quit.json").contains("trusted"))
+      << "the second copy created a controller";
+  first->signal(SIGTERM);
+  EXPECT_EQ(first->exitCode(), 0) << first->standardError();
+
+  // The second folder cannot hold it either: the start is refused in one line.
+  const auto secondFolder = temporary / ("tucklet-" + std::to_string(getuid()));
+  ASSERT_TRUE(fs::is_regular_file(secondFolder / lockName))
+      << "the first copy's lock was not there";
+  fs::remove(secondFolder / lockName);
+  fs::create_directories(secondFolder / lockName);
+  auto refused = run("refused", {"--sim-state-on-quit", "quit"});
+  EXPECT_EQ(refused->exitCode(), 2);
+  const auto lines = linesOf(refused->standardError());
+  ASSERT_EQ(lines.size(), 1u) << refused->standardError();
+  EXPECT_EQ(lines[0].rfind("tucklet: cannot make sure no other Tucklet runs", 0), 0u) << lines[0];
+  EXPECT_EQ(readState(scratch.root() / "refused" / "quit.json").value("ownStatusItems", -1), 0);
 }
 
 TEST(CorruptDefaults, FileIsMovedAsideAndTuckletStarts) {

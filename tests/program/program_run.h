@@ -119,21 +119,34 @@ class Scratch {
 // One run of the program.
 class Program {
  public:
-  Program(const Scratch& scratch, std::vector<std::string> arguments, const std::string& name)
+  // `overrides` ("NAME=value") replace variables of the environment the program starts with.
+  Program(const Scratch& scratch, std::vector<std::string> arguments, const std::string& name,
+          const std::vector<std::string>& overrides = {})
       : stderrPath_(scratch.root() / (name + ".stderr")) {
+    std::vector<std::string> given = {
+        "TUCKLET_DEFAULTS_DIR=" + scratch.defaults().string(),
+        "HOME=" + scratch.home().string(),
+        "QT_QPA_PLATFORM=offscreen",
+        "XDG_RUNTIME_DIR=" + scratch.runtime().string(),
+    };
+    given.insert(given.end(), overrides.begin(), overrides.end());
+    const auto keyOf = [](const std::string& variable) {
+      return variable.substr(0, variable.find('='));
+    };
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
       const std::string variable(*entry);
-      const auto key = variable.substr(0, variable.find('='));
-      if (key == "TUCKLET_DEFAULTS_DIR" || key == "HOME" || key == "QT_QPA_PLATFORM" ||
-          key == "XDG_RUNTIME_DIR")
-        continue;
-      environment.push_back(variable);
+      bool replaced = false;
+      for (const auto& override : given)
+        replaced = replaced || keyOf(override) == keyOf(variable);
+      if (!replaced) environment.push_back(variable);
     }
-    environment.push_back("TUCKLET_DEFAULTS_DIR=" + scratch.defaults().string());
-    environment.push_back("HOME=" + scratch.home().string());
-    environment.push_back("QT_QPA_PLATFORM=offscreen");
-    environment.push_back("XDG_RUNTIME_DIR=" + scratch.runtime().string());
+    for (const auto& variable : given) {
+      bool later = false;  // an override of one of the defaults above wins
+      for (const auto& other : given)
+        later = later || (&other > &variable && keyOf(other) == keyOf(variable));
+      if (!later) environment.push_back(variable);
+    }
 
     std::vector<std::string> argv = {TUCKLET_PROGRAM};
     argv.insert(argv.end(), arguments.begin(), arguments.end());

@@ -1,7 +1,10 @@
 // The program ended by SIGTERM, SIGINT or SIGHUP: it leaves through its ordinary termination path
 // (both status items removed, every item shown, no visibility assertion), exits with status 0 and
 // has stored its defaults as a binary property list.
+#include <chrono>
 #include <string>
+#include <thread>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -81,6 +84,39 @@ TEST_P(TerminationSignal, FirstRunLeavesThroughTheTerminationPath) {
 INSTANTIATE_TEST_SUITE_P(EachSignal, TerminationSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
                          [](const ::testing::TestParamInfo<int>& param) {
                            return signalName(param.param);
+                         });
+
+// A second termination signal while the first is being handled (1 ms apart, and then again and
+// again until the process is gone) changes nothing: the ordinary path runs once and the exit
+// status is 0.
+class SecondTerminationSignal : public ::testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(SecondTerminationSignal, DoesNotKillTheProgramOnItsWayOut) {
+  Scratch scratch;
+  const auto world = scratch.writeWorld("world.json");
+  const auto out = scratch.root() / "out";
+  Program program(scratch,
+                  {"--world", world.string(), "--sim-out", out.string(), "--sim-state", "ready@0.3",
+                   "--sim-state-on-quit", "quit"},
+                  "tucklet");
+  ASSERT_TRUE(program.waitForFile(out / "ready.json")) << program.standardError();
+  program.signal(GetParam().first);
+  const auto deadline = std::chrono::steady_clock::now() + hangGuard;
+  while (program.running() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    program.signal(GetParam().second);
+  }
+  EXPECT_EQ(program.exitCode(), 0) << program.standardError();
+  const auto quit = readState(out / "quit.json");
+  EXPECT_EQ(quit.value("ownStatusItems", -1), 0);
+  EXPECT_EQ(quit.value("visibilityAssertions", -1), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, SecondTerminationSignal,
+                         ::testing::Values(std::pair{SIGTERM, SIGTERM}, std::pair{SIGINT, SIGHUP}),
+                         [](const ::testing::TestParamInfo<std::pair<int, int>>& param) {
+                           return signalName(param.param.first) + "Then" +
+                                  signalName(param.param.second);
                          });
 
 TEST(TerminationSignalWhileCollapsed, EveryItemIsShownAgain) {

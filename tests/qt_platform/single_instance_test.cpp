@@ -194,11 +194,28 @@ TEST_F(LockFileLock, DirectoryComesFromTheRuntimeDirectoryElseAPrivateOneUnderTm
   if (saved) setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
 }
 
-TEST_F(LockFileLock, MissingDirectoryIsAFailureWithAReason) {
-  options.lockDirectory += "/missing";
-  auto result = SingleInstance::acquire(uniqueBundle("missing"), options);
+TEST_F(LockFileLock, ASecondFolderStandsInAndWithoutEitherTheClaimFailsWithBothReasons) {
+  // The first folder cannot hold a lock file (here: it is missing; a read-only runtime folder is
+  // the same), so the second one is used, by every process alike.
+  const std::string first = options.lockDirectory + "/missing";
+  options.secondLockDirectory = options.lockDirectory;
+  options.lockDirectory = first;
+  const std::string bundle = uniqueBundle("second");
+  auto held = SingleInstance::acquire(bundle, options);
+  ASSERT_EQ(held.outcome, Outcome::Acquired) << held.error;
+  EXPECT_EQ(held.lock->lockName(), options.secondLockDirectory + "/" + bundle + ".lock");
+  EXPECT_EQ(
+      inChild([&] { return static_cast<int>(SingleInstance::acquire(bundle, options).outcome); }),
+      static_cast<int>(Outcome::HeldElsewhere));
+  held.lock.reset();
+
+  options.secondLockDirectory += "/missing-too";
+  auto result = SingleInstance::acquire(uniqueBundle("neither"), options);
   EXPECT_EQ(result.outcome, Outcome::Failed);
-  EXPECT_NE(result.error.find(options.lockDirectory), std::string::npos) << result.error;
+  EXPECT_EQ(result.lock, nullptr);
+  EXPECT_NE(result.error.find(first), std::string::npos) << result.error;
+  EXPECT_NE(result.error.find(options.secondLockDirectory), std::string::npos) << result.error;
+  EXPECT_EQ(result.error.find('\n'), std::string::npos) << result.error;
 }
 
 }  // namespace

@@ -73,6 +73,32 @@ INSTANTIATE_TEST_SUITE_P(EachSignal, TerminationSignalsTest,
                            return std::string(sigabbrev_np(param.param));
                          });
 
+TEST(TerminationSignals, ASignalBeforeAnyoneListensWaitsAndOneAfterReleaseIsIgnored) {
+  qttest::qtTestApp();
+  std::string error;
+  auto installed = TerminationSignals::install(error);
+  ASSERT_NE(installed, nullptr) << error;
+  ASSERT_EQ(raise(SIGTERM), 0);  // not fatal although nobody listens yet
+  std::vector<int> received;
+  ASSERT_TRUE(installed->listen([&received](int signal) { received.push_back(signal); }, error))
+      << error;
+  ASSERT_TRUE(runEventLoopUntil([&] { return !received.empty(); }));
+  EXPECT_EQ(received, std::vector<int>{SIGTERM});
+
+  installed->ignoreWhenReleased();
+  installed.reset();
+  ASSERT_EQ(raise(SIGHUP), 0);  // ignored, not fatal
+  struct sigaction now {};
+  sigaction(SIGHUP, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, SIG_IGN);
+  for (int signal : TerminationSignals::kHandledSignals) {
+    struct sigaction restore {};
+    restore.sa_handler = SIG_DFL;
+    sigemptyset(&restore.sa_mask);
+    sigaction(signal, &restore, nullptr);
+  }
+}
+
 std::atomic<int> gPreviousHandlerCalls{0};
 void previousHandler(int) {
   ++gPreviousHandlerCalls;
