@@ -15,15 +15,20 @@
 #include <vector>
 
 #include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 
 #include "app/app_delegate.h"
 #include "app/arguments.h"
 #include "app/host/desktop_harness.h"
+#include "app/host/live_desktop_window.h"
 #include "platform/host/plist_user_defaults.h"
 #include "platform/qt/qt_run_loop.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/sim/desktop.h"
+#include "platform/sim/render/screen_renderer.h"
 #include "platform/sim/visibility_host.h"
 #include "platform/sim/world_loader.h"
 #include "visibility/native_visibility.h"
@@ -91,6 +96,7 @@ int main(int argc, char** argv) {
   auto runLoop = platform::QtRunLoop::create();
 
   sim::SimDesktop desktop(std::move(world), *runLoop);
+  sim::useRenderedTextWidths(desktop);
   sim::attachVisibilityHost(desktop, *runLoop);
   const auto bundleIdentifier =
       desktop.workspace().mainBundle().identifier.value_or(fallbackBundleIdentifier);
@@ -138,7 +144,30 @@ int main(int argc, char** argv) {
   // From now on a late signal must not cut the way out short.
   if (signals) signals->ignoreWhenReleased();
 
-  if (harness) harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
+  // With a display, the simulated screen is shown in a window a person can use with their own
+  // mouse and keyboard; closing it quits like the user would.
+  std::unique_ptr<LiveDesktopWindow> liveWindow;
+  if (LiveDesktopWindow::displayAvailable()) {
+    liveWindow = std::make_unique<LiveDesktopWindow>(desktop);
+    liveWindow->setCloseHandler([&services] { services.application.terminate(); });
+    liveWindow->show();
+  }
+
+  if (harness) {
+    if (liveWindow) {
+      harness->setWindowCapture([&liveWindow](const std::string& path, std::string& error) {
+        // What the display shows in the window's place, as a screenshot would.
+        auto* screen = liveWindow->screen();
+        const auto shot = screen ? screen->grabWindow(liveWindow->winId()).toImage() : QImage();
+        if (shot.isNull()) {
+          error = "the display gave no picture of the window";
+          return false;
+        }
+        return sim::writePng(shot, path, &error);
+      });
+    }
+    harness->start(*runLoop, desktop, [&delegate] { return delegate.controller; });
+  }
   desktop.playTimeline(std::move(timeline), [](const std::string& line) {
     std::fprintf(stderr, "tucklet: %s\n", line.c_str());
   });
@@ -149,6 +178,7 @@ int main(int argc, char** argv) {
   });
   const int status = QApplication::exec();
 
+  liveWindow.reset();
   signals.reset();
   // A scan or press still running in the background reads the desktop: let it finish before the
   // desktop and the controller go away.

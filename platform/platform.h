@@ -9,6 +9,7 @@
 #include "platform/menus.h"
 #include "platform/run_loop.h"
 #include "platform/status_bar.h"
+#include "platform/symbols.h"
 #include "platform/system_services.h"
 #include "platform/user_defaults.h"
 #include "platform/window_server.h"
@@ -29,6 +30,7 @@ struct Platform {
   HotKeys& hotKeys;
   Application& application;
   Menus& menus;
+  Symbols& symbols;
   // Where the private visibility framework lives on this system; empty when it is absent.
   std::string visibilityFrameworkPath;
 };

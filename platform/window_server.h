@@ -49,6 +49,20 @@ enum ModifierFlag : std::uint32_t {
   ModifierCommand = 1u << 20,
 };
 
+// Virtual key codes of the keys the system itself gives meaning to (menus, panels).
+namespace key_code {
+constexpr std::uint16_t Return = 36;
+constexpr std::uint16_t Tab = 48;
+constexpr std::uint16_t Space = 49;
+constexpr std::uint16_t Delete = 51;
+constexpr std::uint16_t Escape = 53;
+constexpr std::uint16_t KeypadEnter = 76;
+constexpr std::uint16_t LeftArrow = 123;
+constexpr std::uint16_t RightArrow = 124;
+constexpr std::uint16_t DownArrow = 125;
+constexpr std::uint16_t UpArrow = 126;
+}  // namespace key_code
+
 struct InputEvent {
   EventType type = EventType::MouseMoved;
   Point location;  // screen coordinates (origin bottom-left, y up)
@@ -61,7 +75,9 @@ struct InputEvent {
 };
 
 using EventMask = std::uint32_t;
-constexpr EventMask eventMaskFor(EventType type) { return 1u << static_cast<unsigned>(type); }
+constexpr EventMask eventMaskFor(EventType type) {
+  return 1u << static_cast<unsigned>(type);
+}
 
 class EventMonitor {
  public:

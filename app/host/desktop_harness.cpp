@@ -60,8 +60,9 @@ nlohmann::json placeJson(const sim::BarSlot* slot) {
 }
 
 constexpr std::string_view kSwitches[] = {
-    "--sim-out",   "--sim-capture",       "--sim-capture-screen", "--sim-inventory",
-    "--sim-state", "--sim-state-on-quit", "--sim-quit-after",     "--sim-do",
+    "--sim-out",       "--sim-capture", "--sim-capture-screen", "--sim-capture-window",
+    "--sim-inventory", "--sim-state",   "--sim-state-on-quit",  "--sim-quit-after",
+    "--sim-do",
 };
 
 // Product switches that take a value: their value is skipped when the harness's are checked.
@@ -129,9 +130,8 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
   auto harness = std::unique_ptr<DesktopHarness>(new DesktopHarness);
   if (auto out = arguments.value("--sim-out")) harness->outputFolder_ = *out;
   const std::pair<const char*, Event::Kind> timed[] = {
-      {"--sim-capture", Event::Kind::MenuBar},
-      {"--sim-capture-screen", Event::Kind::Screen},
-      {"--sim-inventory", Event::Kind::Inventory},
+      {"--sim-capture", Event::Kind::MenuBar},       {"--sim-capture-screen", Event::Kind::Screen},
+      {"--sim-capture-window", Event::Kind::Window}, {"--sim-inventory", Event::Kind::Inventory},
       {"--sim-state", Event::Kind::State},
   };
   for (const auto& [flag, kind] : timed) {
@@ -258,6 +258,12 @@ void DesktopHarness::run(const Event& event) {
       std::string error;
       if (!sim::writePng(image, (folder / (event.name + ".png")).string(), &error))
         std::fprintf(stderr, "tucklet: %s\n", error.c_str());
+      break;
+    }
+    case Event::Kind::Window: {
+      std::string error = "no live window (there is no display)";
+      if (!windowCapture_ || !windowCapture_((folder / (event.name + ".png")).string(), error))
+        std::fprintf(stderr, "tucklet: --sim-capture-window: %s\n", error.c_str());
       break;
     }
     case Event::Kind::Inventory: {

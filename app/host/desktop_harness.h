@@ -7,6 +7,8 @@
 //   --sim-out DIR                   folder for the files below (default "out")
 //   --sim-capture NAME@SECONDS      menu bar picture DIR/NAME.png (2x) at that time after start
 //   --sim-capture-screen NAME@SECONDS   whole primary screen
+//   --sim-capture-window NAME@SECONDS   the live desktop window as the display shows it (a
+//                                   screenshot of the window; only when there is a display)
 //   --sim-inventory NAME@SECONDS    the controller's items as DIR/NAME.json
 //   --sim-state NAME@SECONDS        what a person would see, and the controller's state, as
 //                                   DIR/NAME.json
@@ -51,10 +53,15 @@ class DesktopHarness {
              std::function<std::shared_ptr<BarController>()> controller);
   // The termination path has run: writes the on-quit state files.
   void terminated();
+  // How a picture of the live window is taken (writes a PNG to the path; false with a reason).
+  // Without one, --sim-capture-window reports that there is no window.
+  void setWindowCapture(std::function<bool(const std::string& path, std::string& error)> capture) {
+    windowCapture_ = std::move(capture);
+  }
 
  private:
   struct Event {
-    enum class Kind { MenuBar, Screen, Inventory, State, Quit };
+    enum class Kind { MenuBar, Screen, Window, Inventory, State, Quit };
     Kind kind;
     std::string name;
     double seconds;
@@ -68,6 +75,7 @@ class DesktopHarness {
   std::vector<sim::TimelineStep> steps_;
   sim::SimDesktop* desktop_ = nullptr;
   std::function<std::shared_ptr<BarController>()> controller_;
+  std::function<bool(const std::string&, std::string&)> windowCapture_;
 };
 
 }  // namespace tucklet

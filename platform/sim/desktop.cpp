@@ -15,6 +15,7 @@
 #include "platform/sim/sim_window_server.h"
 #include "platform/sim/sim_workspace.h"
 #include "platform/sim/world_format.h"
+#include "platform/system_symbols.h"
 
 namespace tucklet::sim {
 
@@ -47,6 +48,7 @@ struct SimDesktop::State {
   SimHotKeys hotKeys;
   SimApplication application;
   SimMenus menus;
+  platform::SystemSymbols symbols;
   // Held only here: deferred work that finds it gone knows the desktop is gone.
   std::shared_ptr<SimDesktop*> self;
 };
@@ -88,6 +90,9 @@ platform::Application& SimDesktop::application() {
 platform::Menus& SimDesktop::menus() {
   return state_->menus;
 }
+platform::Symbols& SimDesktop::symbols() {
+  return state_->symbols;
+}
 const platform::Workspace& SimDesktop::workspace() const {
   return state_->workspace;
 }
@@ -102,11 +107,13 @@ const platform::Screens& SimDesktop::screens() const {
 }
 
 platform::Platform SimDesktop::platform(platform::UserDefaults& defaults) {
-  return platform::Platform{
-      state_->runLoop,          defaults,          state_->workspace,   state_->accessibility,
-      state_->windowServer,     state_->statusBar, state_->screens,     state_->powerSources,
-      state_->loginService,     state_->hotKeys,   state_->application, state_->menus,
-      visibilityFrameworkPath()};
+  return platform::Platform{state_->runLoop,      defaults,
+                            state_->workspace,    state_->accessibility,
+                            state_->windowServer, state_->statusBar,
+                            state_->screens,      state_->powerSources,
+                            state_->loginService, state_->hotKeys,
+                            state_->application,  state_->menus,
+                            state_->symbols,      visibilityFrameworkPath()};
 }
 
 std::string SimDesktop::visibilityFrameworkPath() const {
@@ -142,9 +149,13 @@ std::vector<OpenMenu> SimDesktop::openMenus() const {
     std::vector<OpenMenu> menus;
     if (state.menu)
       menus.push_back({state.menu->extra, state.menu->pid, state.menu->window, state.menu->frame,
-                       state.menu->rows});
+                       state.menu->rows, state.menu->layout, state.menu->highlighted});
     return menus;
   });
+}
+
+std::uint64_t SimDesktop::changeCount() const {
+  return state_->core->read([](const SimState& state) { return state.version; });
 }
 
 std::vector<std::string> SimDesktop::openedURLs() const {
@@ -304,6 +315,15 @@ void SimDesktop::setPointer(Point screenLocation) {
   event.type = platform::EventType::MouseMoved;
   event.location = screenLocation;
   state_->windowServer.postEvent(event);
+}
+
+void SimDesktop::setDarkAppearance(bool dark) {
+  state_->core->change([dark](SimState& state, Outbox&) { state.world.darkAppearance = dark; });
+}
+
+void SimDesktop::setMenuTextWidth(MenuTextWidth textWidth) {
+  state_->core->change(
+      [&textWidth](SimState& state, Outbox&) { state.menuTextWidth = std::move(textWidth); });
 }
 
 void SimDesktop::closeWindow(platform::WindowNumber window) {

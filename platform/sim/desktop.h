@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sim/menu_layout.h"
 #include "platform/sim/world.h"
 
 namespace tucklet::sim {
@@ -49,6 +50,8 @@ struct OpenMenu {
   platform::WindowNumber window = 0;
   Rect frame;  // window-list coordinates
   std::vector<MenuRow> rows;
+  MenuLayout layout;                       // how it is drawn; row frames relative to `frame`
+  std::optional<std::size_t> highlighted;  // index into `layout.rows`
 };
 
 // One of this process's status items as the bar shows it.
@@ -93,6 +96,7 @@ class SimDesktop {
   platform::HotKeys& hotKeys();
   platform::Application& application();
   platform::Menus& menus();
+  platform::Symbols& symbols();
   // Read-only views for observers (rendering) that hold a const desktop.
   const platform::Workspace& workspace() const;
   const platform::Accessibility& accessibility() const;
@@ -116,6 +120,8 @@ class SimDesktop {
   };
   std::vector<MenuTitle> applicationMenuTitles() const;
   std::vector<OpenMenu> openMenus() const;
+  // Moves on with every change of the desktop; a live view redraws when it has moved.
+  std::uint64_t changeCount() const;
   std::vector<std::string> openedURLs() const;
   std::vector<std::string> revealedFiles() const;
   platform::ActivationPolicy activationPolicy() const;
@@ -135,6 +141,11 @@ class SimDesktop {
   void setTrusted(bool trusted);
   void setFrontmost(pid_t pid);
   void setPointer(Point screenLocation);  // moves the mouse: monitors see it
+  // The system's appearance; menus that follow the system are drawn dark or light.
+  void setDarkAppearance(bool dark);
+  // Measures menu text with the fonts the screen is drawn with (the renderer installs it); menus
+  // opened afterwards are laid out with it.
+  void setMenuTextWidth(MenuTextWidth textWidth);
   void addScreen(WorldScreen screen);
   void removeScreen(int number);
   void setPowerSources(std::vector<platform::PowerSourceDescription> sources);

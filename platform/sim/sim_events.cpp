@@ -14,8 +14,6 @@ namespace {
 using platform::EventType;
 using platform::InputEvent;
 
-constexpr std::uint16_t kEscapeKeyCode = 53;
-
 struct ModifierPair {
   std::uint32_t flag;
   std::uint32_t carbon;
@@ -139,6 +137,10 @@ void routeEvent(SimState& state, Outbox& out, InputEvent event) {
       target = mouseUp(state, effects, event, p);
       break;
     case EventType::MouseMoved:
+      state.world.pointer = event.location;
+      trackPointer(state, p);
+      target = ownerOfHit(state, hitTest(state, p));
+      break;
     case EventType::ScrollWheel:
       state.world.pointer = event.location;
       target = ownerOfHit(state, hitTest(state, p));
@@ -147,8 +149,8 @@ void routeEvent(SimState& state, Outbox& out, InputEvent event) {
     case EventType::KeyUp:
       // Keys go to the menu being tracked, else to the frontmost application.
       target = state.menu ? state.menu->windowOwner : state.frontmost;
-      if (event.type == EventType::KeyDown && event.keyCode == kEscapeKeyCode && state.menu)
-        closeMenu(state, effects);
+      // The open menu takes the arrow keys, Return and Escape.
+      if (event.type == EventType::KeyDown) menuKeyDown(state, effects, event.keyCode);
       break;
   }
   event.targetPid = target;

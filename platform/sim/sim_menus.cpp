@@ -9,29 +9,36 @@
 namespace tucklet::sim {
 namespace {
 
-constexpr double kMenuPadding = 4;
-constexpr double kRowHeight = 22;
-constexpr double kSeparatorHeight = 11;
-constexpr double kMinimumMenuWidth = 120;
-constexpr double kMenuTextInset = 48;
+namespace key_code = platform::key_code;
 
-double rowHeight(const MenuRow& row) {
-  return row.separator ? kSeparatorHeight : kRowHeight;
+// The widest a menu may be: the first screen, less a margin on each side.
+double maximumMenuWidth(const SimState& state) {
+  if (state.world.screens.empty()) return 0;
+  return state.world.screens.front().frame.width - 2 * menu_metrics::kHighlightInset;
 }
 
-// A menu hangs just below its item (window-list coordinates), kept on the first screen.
-Rect menuFrame(const SimState& state, const std::optional<Rect>& itemFrame,
-               const std::vector<MenuRow>& rows, double minimumWidth) {
-  std::size_t longest = 0;
-  double height = 2 * kMenuPadding;
-  for (const auto& row : rows) {
-    longest = std::max(longest, characterCount(row.title));
-    height += rowHeight(row);
+bool darkMenus(const SimState& state, platform::MenuAppearance appearance) {
+  switch (appearance) {
+    case platform::MenuAppearance::Light:
+      return false;
+    case platform::MenuAppearance::Dark:
+      return true;
+    case platform::MenuAppearance::System:
+      break;
   }
-  const double width = std::max(
-      {kMinimumMenuWidth, minimumWidth, 7 * static_cast<double>(longest) + kMenuTextInset});
-  Rect frame{0, state.world.menuBarHeight, width, height};
-  if (itemFrame) {
+  return state.world.darkAppearance;
+}
+
+// A menu hangs just below its item (window-list coordinates), or at a given top-left corner;
+// either way it is kept on the first screen.
+Rect menuFrame(const SimState& state, const std::optional<Rect>& itemFrame,
+               const std::optional<Point>& topLeft, Size size) {
+  Rect frame{0, state.world.menuBarHeight, size.width, size.height};
+  if (topLeft) {
+    const auto p = toWindowListPoint(state, *topLeft);
+    frame.x = p.x;
+    frame.y = p.y;
+  } else if (itemFrame) {
     frame.x = itemFrame->x;
     frame.y = itemFrame->maxY();
   } else {
@@ -41,7 +48,9 @@ Rect menuFrame(const SimState& state, const std::optional<Rect>& itemFrame,
   }
   if (!state.world.screens.empty()) {
     const Rect screen = toWindowList(state, state.world.screens.front().frame);
-    frame.x = std::clamp(frame.x, screen.minX(), std::max(screen.minX(), screen.maxX() - width));
+    frame.x =
+        std::clamp(frame.x, screen.minX(), std::max(screen.minX(), screen.maxX() - size.width));
+    frame.y = std::max(frame.y, screen.minY());
   }
   return frame;
 }
@@ -81,11 +90,9 @@ void findIn(const platform::MenuRows& rows, const std::string& title,
 
 std::vector<Rect> menuRowFrames(const ActiveMenu& menu) {
   std::vector<Rect> frames;
-  double y = menu.frame.y + kMenuPadding;
-  for (const auto& row : menu.rows) {
-    frames.push_back({menu.frame.x, y, menu.frame.width, rowHeight(row)});
-    y += rowHeight(row);
-  }
+  for (const auto& row : menu.layout.rows)
+    frames.push_back({menu.frame.x + row.frame.x, menu.frame.y + row.frame.y, row.frame.width,
+                      row.frame.height});
   return frames;
 }
 
@@ -93,6 +100,11 @@ std::vector<MenuRow> rowsOf(const platform::MenuModel& model) {
   std::vector<MenuRow> rows;
   convertRows(model.rows, rows);
   return rows;
+}
+
+MenuLayout popUpMenuLayout(const SimState& state, const platform::MenuModel& model) {
+  return layOutMenu(model, state.menuTextWidth, darkMenus(state, model.appearance),
+                    maximumMenuWidth(state));
 }
 
 void openExtraMenu(SimState& state, Outbox& out, ExtraId extra) {
@@ -115,7 +127,9 @@ void openExtraMenu(SimState& state, Outbox& out, ExtraId extra) {
   menu.windowOwner = menuWindowOwner(state, *app);
   menu.window = state.newWindow();
   menu.rows = it->second.extra.menu;
-  menu.frame = menuFrame(state, itemFrame, menu.rows, 0);
+  menu.layout = layOutMenu(menu.rows, state.menuTextWidth, state.world.darkAppearance,
+                           maximumMenuWidth(state));
+  menu.frame = menuFrame(state, itemFrame, std::nullopt, menu.layout.size);
   state.menu = std::move(menu);
 
   const auto subject = menuPath(state, *state.menu);
@@ -126,7 +140,8 @@ void openExtraMenu(SimState& state, Outbox& out, ExtraId extra) {
 }
 
 void openPopUpMenu(SimState& state, Outbox& out, const platform::MenuModel& model,
-                   std::uint64_t underOwnItem, std::function<void()> closed) {
+                   std::uint64_t underOwnItem, std::optional<Point> topLeft,
+                   std::function<void()> closed) {
   closeMenu(state, out);
   const auto slots = layOutMenuBar(state);
   std::optional<Rect> itemFrame;
@@ -136,13 +151,15 @@ void openPopUpMenu(SimState& state, Outbox& out, const platform::MenuModel& mode
 
   ActiveMenu menu;
   menu.serial = state.newId();
+  // A menu placed at a point still belongs to its status item while that item is on the bar.
   menu.ownItem = itemFrame ? underOwnItem : 0;
   menu.pid = state.selfPid();
   menu.windowOwner = state.selfPid();
   menu.window = state.newWindow();
   menu.model = model;
   menu.rows = rowsOf(model);
-  menu.frame = menuFrame(state, itemFrame, menu.rows, model.minimumWidth);
+  menu.layout = popUpMenuLayout(state, model);
+  menu.frame = menuFrame(state, itemFrame, topLeft, menu.layout.size);
   menu.closed = std::move(closed);
   state.menu = std::move(menu);
   out.now.push_back([](SimCore& core) { core.runLoop.beginTracking(); });
@@ -209,6 +226,39 @@ std::optional<std::vector<std::size_t>> findMenuRow(const SimState& state,
   std::vector<std::size_t> prefix;
   findIn(state.menu->model.rows, title, prefix, found);
   return found;
+}
+
+void trackPointer(SimState& state, Point p) {
+  if (!state.menu) return;
+  auto& menu = *state.menu;
+  std::optional<std::size_t> under;
+  const auto frames = menuRowFrames(menu);
+  for (std::size_t i = 0; i < frames.size(); ++i)
+    if (frames[i].contains(p) && menu.layout.rows[i].choosable()) under = i;
+  menu.highlighted = under;
+}
+
+bool menuKeyDown(SimState& state, Outbox& out, std::uint16_t keyCode) {
+  if (!state.menu) return false;
+  auto& menu = *state.menu;
+  switch (keyCode) {
+    case key_code::DownArrow:
+    case key_code::UpArrow:
+      menu.highlighted =
+          nextChoosableRow(menu.layout, menu.highlighted, keyCode == key_code::DownArrow ? 1 : -1);
+      return true;
+    case key_code::Return:
+    case key_code::KeypadEnter:
+      // Return with nothing highlighted closes the menu, as Escape does.
+      if (!menu.highlighted || !chooseMenuRow(state, out, {*menu.highlighted}))
+        closeMenu(state, out);
+      return true;
+    case key_code::Escape:
+      closeMenu(state, out);
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace tucklet::sim

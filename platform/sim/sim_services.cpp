@@ -153,8 +153,24 @@ void SimMenus::popUp(const platform::MenuModel& menu, const platform::StatusItem
   if (!core) return;
   const auto ownItem = ownItemIdOf(under);
   core->change([&](SimState& state, Outbox& out) {
-    openPopUpMenu(state, out, menu, ownItem, std::move(closed));
+    openPopUpMenu(state, out, menu, ownItem, std::nullopt, std::move(closed));
   });
+}
+
+void SimMenus::popUpAt(const platform::MenuModel& menu, platform::Point topLeft,
+                       const platform::StatusItemRef& from, std::function<void()> closed) {
+  auto core = core_.lock();
+  if (!core) return;
+  const auto ownItem = from ? ownItemIdOf(from) : 0;
+  core->change([&](SimState& state, Outbox& out) {
+    openPopUpMenu(state, out, menu, ownItem, topLeft, std::move(closed));
+  });
+}
+
+platform::Size SimMenus::menuSize(const platform::MenuModel& menu) const {
+  auto core = core_.lock();
+  if (!core) return {};
+  return core->read([&menu](const SimState& state) { return popUpMenuLayout(state, menu).size; });
 }
 
 void SimMenus::cancelTracking() {

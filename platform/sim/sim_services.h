@@ -67,6 +67,9 @@ class SimMenus final : public platform::Menus {
   platform::MenuModel mainMenu() const override;
   void popUp(const platform::MenuModel& menu, const platform::StatusItemRef& under,
              std::function<void()> closed) override;
+  void popUpAt(const platform::MenuModel& menu, platform::Point topLeft,
+               const platform::StatusItemRef& from, std::function<void()> closed) override;
+  platform::Size menuSize(const platform::MenuModel& menu) const override;
   void cancelTracking() override;
   bool isTracking() const override;
 

@@ -19,6 +19,7 @@
 #include "platform/accessibility.h"
 #include "platform/menus.h"
 #include "platform/sim/desktop.h"
+#include "platform/sim/menu_layout.h"
 #include "platform/status_bar.h"
 #include "platform/window_server.h"
 #include "platform/workspace.h"
@@ -131,8 +132,10 @@ struct ActiveMenu {
   platform::WindowNumber window = 0;
   Rect frame;  // window-list coordinates
   std::vector<MenuRow> rows;
-  platform::MenuModel model;     // pop-up only
-  std::function<void()> closed;  // pop-up only
+  MenuLayout layout;                       // rows as drawn, in step with `rows`
+  std::optional<std::size_t> highlighted;  // the row under the pointer or the arrow keys
+  platform::MenuModel model;               // pop-up only
+  std::function<void()> closed;            // pop-up only
 };
 
 // The bar laid out once, with each slot findable by its extra or own item at once: Accessibility
@@ -215,6 +218,8 @@ struct SimState {
   bool terminationHandled = false;
   std::shared_ptr<std::function<void()>> terminationHandler;
   platform::MenuModel mainMenu;
+  // Measures menu text; the estimate per character when empty.
+  MenuTextWidth menuTextWidth;
 
   // The bar's layout is derived from the state; reads reuse it until the next change. `version`
   // moves on with every change, and nothing is reused while a change is being made.

@@ -225,7 +225,8 @@ struct World {
   std::vector<WorldScreen> screens;
   double menuBarHeight = 24;
   std::optional<Notch> notch;
-  Point pointer;  // screen coordinates
+  Point pointer;                // screen coordinates
+  bool darkAppearance = false;  // the system's appearance: menus and the bar drawn dark
 
   bool accessibilityTrusted = true;
   bool screenCaptureApproved = false;

@@ -370,6 +370,7 @@ World readWorld(const Json& root) {
                        "powerSources",
                        "symbolicHotKeys",
                        "accessibilityLatency",
+                       "appearance",
                        "timeline"});
   World world;
   object.text("name", world.name);
@@ -386,6 +387,10 @@ World readWorld(const Json& root) {
     world.notch = value;
   }
   if (const Json* pointer = object.find("pointer")) world.pointer = readPoint(*pointer, "pointer");
+  if (const Json* appearance = object.find("appearance")) {
+    world.darkAppearance =
+        readEnum<bool>(*appearance, "appearance", {{"light", false}, {"dark", true}});
+  }
 
   object.flag("accessibilityTrusted", world.accessibilityTrusted);
   object.flag("screenCaptureApproved", world.screenCaptureApproved);

@@ -305,7 +305,7 @@ class RefreshTriggerTest : public NativeRefreshTest {
     services.emplace(platform::Platform{s.runLoop, s.defaults, *workspace, s.accessibility,
                                         s.windowServer, s.statusBar, s.screens, s.powerSources,
                                         s.loginService, s.hotKeys, s.application, s.menus,
-                                        s.visibilityFrameworkPath});
+                                        s.symbols, s.visibilityFrameworkPath});
     rig->delegate = std::make_unique<AppDelegate>(*services, Arguments(), false, nullptr);
     rig->delegate->applicationWillFinishLaunching();
     rig->delegate->applicationDidFinishLaunching();

@@ -199,6 +199,9 @@ TEST_F(ServicesTest, PowerSourcesAndTheServiceBundle) {
   EXPECT_EQ(&services.defaults, &defaults);
   EXPECT_EQ(services.workspace.currentProcessId(), 900);
   EXPECT_EQ(services.visibilityFrameworkPath, "");
+  // The product asks for symbols without any display.
+  EXPECT_TRUE(services.symbols.hasSymbol("wifi"));
+  EXPECT_FALSE(services.symbols.hasSymbol("wifi.slash"));
 }
 
 }  // namespace

@@ -1,30 +1,46 @@
 #include "platform/sim/render/screen_renderer.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QFont>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QSaveFile>
-#include <QSvgRenderer>
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <mutex>
+
+#include "platform/qt/gui/image_painter.h"
 
 namespace tucklet::sim {
 
 namespace {
 
 using platform::Rect;
+namespace mm = menu_metrics;
 
-const QColor barText(29, 29, 31);
-const QColor menuBackground(246, 246, 246, 245);
+// Colours of the bar and of menus in both appearances.
+struct Palette {
+  QColor text, secondaryText, disabledText, separator, panel, outerEdge, innerEdge, barFill;
+};
+
+const Palette lightPalette{QColor(0, 0, 0, 217),       QColor(0, 0, 0, 128),
+                           QColor(0, 0, 0, 64),        QColor(0, 0, 0, 26),
+                           QColor(238, 238, 238, 250), QColor(0, 0, 0, 46),
+                           QColor(255, 255, 255, 0),   QColor(255, 255, 255, 165)};
+const Palette darkPalette{QColor(255, 255, 255, 222), QColor(255, 255, 255, 140),
+                          QColor(255, 255, 255, 64),  QColor(255, 255, 255, 30),
+                          QColor(40, 40, 42, 250),    QColor(0, 0, 0, 160),
+                          QColor(255, 255, 255, 40),  QColor(28, 28, 30, 150)};
+const QColor selectionFill(10, 110, 230);
+const QColor selectedText(255, 255, 255);
+
+const Palette& paletteFor(bool dark) {
+  return dark ? darkPalette : lightPalette;
+}
 
 struct Canvas {
   QPainter& painter;
@@ -44,114 +60,24 @@ struct Canvas {
   }
 };
 
-QFont barFont(double scale, bool bold = false) {
-  QFont font("DejaVu Sans");
-  font.setPixelSize(static_cast<int>(std::lround(13 * scale)));
-  font.setBold(bold);
+QFont textFont(double points, double scale, QFont::Weight weight = QFont::Normal) {
+  QFont font;
+  font.setFamilies({"Inter", "DejaVu Sans"});
+  font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * scale))));
+  font.setWeight(weight);
+  // Unhinted glyphs keep widths proportional to the size, so measuring at one size holds at all.
+  font.setHintingPreference(QFont::PreferNoHinting);
   return font;
 }
 
-// Renders an image file (SVG or bitmap) into a square of `size` pixels; symbolic icons are tinted.
-QImage loadIcon(const std::string& path, int size, const std::optional<QColor>& tint) {
-  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
-  const auto qpath = QString::fromStdString(path);
-  if (qpath.endsWith(".svg")) {
-    QSvgRenderer svg(qpath);
-    if (!svg.isValid()) return {};
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    svg.render(&p, QRectF(0, 0, size, size));
-  } else {
-    QImage bitmap(qpath);
-    if (bitmap.isNull()) return {};
-    QPainter p(&image);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(QRectF(0, 0, size, size), bitmap);
-  }
-  if (tint) {
-    QPainter p(&image);
-    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    p.fillRect(image.rect(), *tint);
-  }
-  return image;
+QFont barFont(double scale, bool bold = false) {
+  return textFont(13, scale, bold ? QFont::Bold : QFont::Normal);
 }
 
-void drawVectorImage(QPainter& painter, const platform::Image& image, const QRectF& target,
-                     const QColor& color) {
-  const double sx = target.width() / image.size.width;
-  const double sy = target.height() / image.size.height;
-  // Image points have their origin bottom-left; the picture's y grows downwards.
-  auto map = [&](platform::Point p) {
-    return QPointF(target.left() + p.x * sx, target.top() + (image.size.height - p.y) * sy);
-  };
-  painter.save();
-  painter.setRenderHint(QPainter::Antialiasing);
-  QPainterPath path;
-  for (const auto& op : image.drawing) {
-    switch (op.kind) {
-      case platform::DrawingOp::Kind::MoveTo:
-        path.moveTo(map(op.p));
-        break;
-      case platform::DrawingOp::Kind::LineTo:
-        path.lineTo(map(op.p));
-        break;
-      case platform::DrawingOp::Kind::CurveTo:
-        path.cubicTo(map(op.c1), map(op.c2), map(op.p));
-        break;
-      case platform::DrawingOp::Kind::Stroke: {
-        QPen pen(color, op.lineWidth * sx, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-        painter.strokePath(path, pen);
-        path = QPainterPath();
-        break;
-      }
-      case platform::DrawingOp::Kind::FillOval: {
-        const auto topLeft = map({op.oval.x, op.oval.maxY()});
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawEllipse(QRectF(topLeft, QSizeF(op.oval.width * sx, op.oval.height * sy)));
-        break;
-      }
-    }
-  }
-  painter.restore();
-}
-
-// Draws a product image (symbol, theme icon, file or drawing) centred in `box`.
-void drawImage(QPainter& painter, const platform::Image& image, const QRectF& box, double scale,
-               const QColor& color) {
-  const double side = std::min(box.height(), 16 * scale);
-  if (image.kind == platform::Image::Kind::Drawing) {
-    const double w = image.size.width * scale * 0.9, h = image.size.height * scale * 0.9;
-    drawVectorImage(painter, image, QRectF(box.center().x() - w / 2, box.center().y() - h / 2, w, h),
-                    color);
-    return;
-  }
-  std::optional<std::string> path;
-  std::optional<QColor> tint;
-  switch (image.kind) {
-    case platform::Image::Kind::SystemSymbol:
-      path = themeIconPath(themeNameForSymbol(image.name));
-      tint = color;
-      break;
-    case platform::Image::Kind::ThemeIcon:
-      path = themeIconPath(image.name);
-      if (image.isTemplate || image.name.ends_with("-symbolic")) tint = color;
-      break;
-    case platform::Image::Kind::File:
-      path = image.name;
-      if (image.isTemplate) tint = color;
-      break;
-    case platform::Image::Kind::Drawing:
-      break;
-  }
-  if (!path) return;
-  const auto icon = loadIcon(*path, static_cast<int>(std::lround(side)), tint);
-  if (icon.isNull()) return;
-  painter.drawImage(QPointF(box.center().x() - side / 2, box.center().y() - side / 2), icon);
-}
-
-void drawWallpaper(QPainter& painter, const QRectF& area) {
+QImage wallpaper(QSize size) {
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&image);
+  const QRectF area(QPointF(0, 0), QSizeF(size));
   QLinearGradient sky(area.topLeft(), area.bottomRight());
   sky.setColorAt(0, QColor(56, 97, 176));
   sky.setColorAt(0.55, QColor(124, 86, 170));
@@ -162,6 +88,21 @@ void drawWallpaper(QPainter& painter, const QRectF& area) {
   glow.setColorAt(0, QColor(255, 214, 170, 110));
   glow.setColorAt(1, QColor(255, 214, 170, 0));
   painter.fillRect(area, glow);
+  return image;
+}
+
+// The gradients cost more than everything else on the screen; a live view redraws often at one
+// size, so the last wallpaper is kept.
+void drawWallpaper(QPainter& painter, QSize size) {
+  static std::mutex mutex;
+  static QImage last;
+  QImage picture;
+  {
+    std::lock_guard lock(mutex);
+    if (last.size() != size) last = wallpaper(size);
+    picture = last;
+  }
+  painter.drawImage(0, 0, picture);
 }
 
 std::string batteryIconName(SimDesktop& desktop) {
@@ -175,64 +116,190 @@ std::string batteryIconName(SimDesktop& desktop) {
   return "battery-missing-symbolic";
 }
 
-}  // namespace
-
-std::string themeNameForSymbol(const std::string& symbol) {
-  static const std::map<std::string, std::string> names = {
-      {"wifi", "network-wireless-signal-excellent-symbolic"},
-      {"battery.100", "battery-level-100-symbolic"},
-      {"antenna.radiowaves.left.and.right", "bluetooth-active-symbolic"},
-      {"bluetooth", "bluetooth-active-symbolic"},
-      {"clock", "alarm-symbolic"},
-      {"display", "video-display-symbolic"},
-      {"keyboard", "input-keyboard-symbolic"},
-      {"speaker.wave.2", "audio-volume-medium-symbolic"},
-      {"rectangle.on.rectangle", "video-joined-displays-symbolic"},
-      {"switch.2", "emblem-system-symbolic"},
-      {"play.rectangle", "media-playback-start-symbolic"},
-      {"tray.full", "focus-legacy-systray-symbolic"},
-      {"ellipsis", "view-more-horizontal-symbolic"},
-      {"square.grid.2x2", "view-app-grid-symbolic"},
-      {"chevron.down", "pan-down-symbolic"},
-      {"magnifyingglass", "system-search-symbolic"},
-  };
-  auto it = names.find(symbol);
-  return it != names.end() ? it->second : symbol;
+// An image centred in `box`: drawings at their own size, other pictures in a square of `side`.
+void drawCentred(QPainter& painter, const platform::Image& image, const QRectF& box, double side,
+                 double scale, const QColor& color) {
+  if (image.kind == platform::Image::Kind::Drawing) {
+    const double w = image.size.width * scale * 0.9, h = image.size.height * scale * 0.9;
+    platform::paintImage(painter, image,
+                         QRectF(box.center().x() - w / 2, box.center().y() - h / 2, w, h), color);
+    return;
+  }
+  platform::paintImage(painter, image,
+                       QRectF(box.center().x() - side / 2, box.center().y() - side / 2, side, side),
+                       color);
 }
 
-std::optional<std::string> themeIconPath(const std::string& name) {
-  static std::mutex mutex;
-  static std::map<std::string, std::optional<std::string>> cache;
-  std::lock_guard lock(mutex);
-  if (auto it = cache.find(name); it != cache.end()) return it->second;
-  std::optional<std::string> found;
-  for (const char* theme : {"/usr/share/icons/Adwaita", "/usr/share/icons/hicolor"}) {
-    for (const char* size : {"scalable", "256x256", "128x128", "96x96", "64x64", "48x48"}) {
-      QDir base(QString("%1/%2").arg(theme, size));
-      if (!base.exists()) continue;
-      for (const auto& context : base.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        for (const char* extension : {".svg", ".png", ".symbolic.png"}) {
-          const auto candidate =
-              base.filePath(context + "/" + QString::fromStdString(name) + extension);
-          if (QFileInfo::exists(candidate)) {
-            found = candidate.toStdString();
-            break;
-          }
-        }
-        if (found) break;
-      }
-      if (found) break;
-    }
-    if (found) break;
+// A soft shadow under a rounded panel: the panel's shape blurred by scaling it down and up.
+void drawShadow(QPainter& painter, const QRectF& panel, double radius, double scale) {
+  const double spread = 14 * scale;
+  const QRectF area = panel.adjusted(-spread, -spread, spread, spread + 6 * scale);
+  constexpr int kShrink = 8;
+  QImage small(std::max(1, static_cast<int>(area.width() / kShrink)),
+               std::max(1, static_cast<int>(area.height() / kShrink)),
+               QImage::Format_ARGB32_Premultiplied);
+  small.fill(Qt::transparent);
+  {
+    QPainter p(&small);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 70));
+    const QRectF shape((spread) / kShrink, (spread + 5 * scale) / kShrink, panel.width() / kShrink,
+                       panel.height() / kShrink);
+    p.drawRoundedRect(shape, radius / kShrink, radius / kShrink);
   }
-  cache[name] = found;
-  return found;
+  const auto blurred =
+      small
+          .scaled(small.width() / 2 + 1, small.height() / 2 + 1, Qt::IgnoreAspectRatio,
+                  Qt::SmoothTransformation)
+          .scaled(area.size().toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  painter.drawImage(area.topLeft(), blurred);
+}
+
+void drawChevronRight(QPainter& painter, const QPointF& centre, double scale, const QColor& color) {
+  QPainterPath path;
+  path.moveTo(centre + QPointF(-2 * scale, -4 * scale));
+  path.lineTo(centre + QPointF(2 * scale, 0));
+  path.lineTo(centre + QPointF(-2 * scale, 4 * scale));
+  painter.strokePath(path, QPen(color, 1.5 * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+}
+
+void drawText(QPainter& painter, const QRectF& box, MenuText style, double scale,
+              const QColor& color, const std::string& text, Qt::Alignment alignment) {
+  const auto font = menuFont(style, scale);
+  painter.setFont(font);
+  painter.setPen(color);
+  const auto shown =
+      QFontMetricsF(font).elidedText(QString::fromStdString(text), Qt::ElideRight, box.width());
+  painter.drawText(box, alignment | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+}
+
+// One open menu, drawn like a Mac menu: a rounded panel with a shadow, rows from the layout.
+void drawMenu(QPainter& painter, const OpenMenu& menu, const QRectF& r, double s) {
+  const auto& layout = menu.layout;
+  const auto& palette = paletteFor(layout.dark);
+  const double radius = mm::kCornerRadius * s;
+  drawShadow(painter, r, radius, s);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(palette.panel);
+  painter.drawRoundedRect(r, radius, radius);
+  painter.setBrush(Qt::NoBrush);
+  if (palette.innerEdge.alpha() > 0) {
+    painter.setPen(QPen(palette.innerEdge, s * 0.5));
+    painter.drawRoundedRect(r.adjusted(s * 0.75, s * 0.75, -s * 0.75, -s * 0.75), radius - s * 0.75,
+                            radius - s * 0.75);
+  }
+  painter.setPen(QPen(palette.outerEdge, s * 0.5));
+  painter.drawRoundedRect(r.adjusted(s * 0.25, s * 0.25, -s * 0.25, -s * 0.25), radius, radius);
+
+  const double right = r.left() + layout.size.width * s - mm::kTrailingInset * s;
+  for (std::size_t i = 0; i < layout.rows.size(); ++i) {
+    const auto& row = layout.rows[i];
+    const QRectF box(r.left() + row.frame.x * s, r.top() + row.frame.y * s, row.frame.width * s,
+                     row.frame.height * s);
+    switch (row.kind) {
+      case MenuLayoutRow::Kind::Separator: {
+        const double y = std::round(box.center().y() - s * 0.5);
+        painter.fillRect(QRectF(box.left() + 10 * s, y, box.width() - 20 * s, s),
+                         palette.separator);
+        continue;
+      }
+      case MenuLayoutRow::Kind::Header: {
+        const QRectF text(r.left() + layout.imageX * s, box.top() + 3 * s,
+                          right - (r.left() + layout.imageX * s), box.height() - 3 * s);
+        drawText(painter, text, MenuText::Header, s, palette.secondaryText, row.title,
+                 Qt::AlignLeft);
+        continue;
+      }
+      case MenuLayoutRow::Kind::Item:
+        break;
+    }
+    const bool selected = menu.highlighted == i && row.choosable();
+    if (selected) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(selectionFill);
+      const QRectF fill = box.adjusted(mm::kHighlightInset * s, 0, -mm::kHighlightInset * s, 0);
+      painter.drawRoundedRect(fill, mm::kHighlightRadius * s, mm::kHighlightRadius * s);
+    }
+    const QColor text =
+        selected ? selectedText : (row.enabled ? palette.text : palette.disabledText);
+    const QColor secondary =
+        selected ? selectedText : (row.enabled ? palette.secondaryText : palette.disabledText);
+
+    if (row.checked)
+      drawText(painter,
+               QRectF(r.left() + layout.checkX * s, box.top(), mm::kCheckColumn * s, box.height()),
+               MenuText::Title, s, text, "✓", Qt::AlignLeft);
+    if (row.image) {
+      const double side = mm::kImageSide * s;
+      const QRectF imageBox(r.left() + layout.imageX * s, box.center().y() - side / 2, side, side);
+      const bool tinted = row.image->kind == platform::Image::Kind::SystemSymbol ||
+                          row.image->kind == platform::Image::Kind::Drawing ||
+                          row.image->isTemplate;
+      if (!row.enabled && !tinted) painter.setOpacity(0.35);
+      // A symbol keeps a little air inside its 18-point box, as the system's symbols do.
+      const double inner = row.image->kind == platform::Image::Kind::SystemSymbol ? 16 * s : side;
+      drawCentred(painter, *row.image, imageBox, inner, s, text);
+      painter.setOpacity(1);
+    }
+
+    double trailing = right;
+    if (row.hasSubmenu) {
+      drawChevronRight(painter, QPointF(right - 2 * s, box.center().y()), s, secondary);
+      trailing -= (mm::kSubmenuArrow + 8) * s;
+    } else if (!row.keyEquivalent.empty()) {
+      const auto font = menuFont(MenuText::KeyEquivalent, s);
+      const double keyWidth =
+          QFontMetricsF(font).horizontalAdvance(QString::fromStdString(row.keyEquivalent));
+      const QRectF keyBox(right - keyWidth - 2 * s, box.top(), keyWidth + 2 * s,
+                          row.subtitle.empty() ? box.height() : 20 * s);
+      drawText(painter, keyBox, MenuText::KeyEquivalent, s, secondary, row.keyEquivalent,
+               Qt::AlignRight);
+      trailing = keyBox.left() - 12 * s;
+    }
+    const double titleLeft = r.left() + layout.titleX * s;
+    const double titleWidth = std::max(0.0, trailing - titleLeft);
+    if (row.subtitle.empty()) {
+      drawText(painter, QRectF(titleLeft, box.top(), titleWidth, box.height()), MenuText::Title, s,
+               text, row.title, Qt::AlignLeft);
+    } else {
+      drawText(painter, QRectF(titleLeft, box.top() + 2 * s, titleWidth, 18 * s), MenuText::Title,
+               s, text, row.title, Qt::AlignLeft);
+      drawText(painter, QRectF(titleLeft, box.top() + 19 * s, titleWidth, 14 * s),
+               MenuText::Subtitle, s, secondary, row.subtitle, Qt::AlignLeft);
+    }
+  }
+}
+
+}  // namespace
+
+QFont menuFont(MenuText style, double scale) {
+  switch (style) {
+    case MenuText::Subtitle:
+      return textFont(mm::kSubtitleSize, scale);
+    case MenuText::Header:
+      return textFont(mm::kHeaderSize, scale, QFont::DemiBold);
+    case MenuText::Title:
+    case MenuText::KeyEquivalent:
+      break;
+  }
+  return textFont(mm::kTitleSize, scale);
+}
+
+void useRenderedTextWidths(SimDesktop& desktop) {
+  desktop.setMenuTextWidth([](const std::string& text, MenuText style) {
+    // Measured large and scaled down: unhinted advances, so the width holds at every scale.
+    constexpr double kMeasureScale = 8;
+    const QFontMetricsF metrics(menuFont(style, kMeasureScale));
+    return metrics.horizontalAdvance(QString::fromStdString(text)) / kMeasureScale + 1;
+  });
 }
 
 QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
   const auto screens = desktop_.screens().screens();
   if (screenIndex >= screens.size()) return {};
   const auto world = desktop_.world();
+  const auto& palette = paletteFor(world.darkAppearance);
   const auto& screen = screens[screenIndex];
   const double primaryTop = screens.front().frame.maxY();
   QImage image(static_cast<int>(std::lround(screen.frame.width * scale_)),
@@ -242,7 +309,7 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   Canvas canvas{painter, scale_, screen.frame.maxY(), screen.frame.x};
-  drawWallpaper(painter, QRectF(0, 0, image.width(), image.height()));
+  drawWallpaper(painter, image.size());
 
   const auto windows = desktop_.windowServer().onScreenWindows(true);
   // Ordinary windows, back to front.
@@ -253,18 +320,19 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
     painter.setBrush(QColor(250, 250, 250));
     painter.drawRoundedRect(r, 10 * scale_, 10 * scale_);
     painter.fillRect(QRectF(r.left(), r.top(), r.width(), 28 * scale_), QColor(232, 232, 232));
-    painter.setPen(barText);
+    painter.setPen(lightPalette.text);
     painter.setFont(barFont(scale_, true));
     painter.drawText(QRectF(r.left(), r.top(), r.width(), 28 * scale_), Qt::AlignCenter,
                      QString::fromStdString(it->name));
   }
 
   if (screenIndex == 0) {
+    const QColor barText = palette.text;
     const double barHeight = world.menuBarHeight;
     const Rect barRect{screen.frame.x, screen.frame.maxY() - barHeight, screen.frame.width,
                        barHeight};
     const auto bar = canvas.fromScreen(barRect);
-    painter.fillRect(bar, QColor(255, 255, 255, 165));
+    painter.fillRect(bar, palette.barFill);
     painter.fillRect(QRectF(bar.left(), bar.bottom() - scale_ * 0.5, bar.width(), scale_ * 0.5),
                      QColor(0, 0, 0, 40));
 
@@ -287,7 +355,8 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
       painter.drawText(box, Qt::AlignCenter, QString::fromStdString(titles[i].title));
     }
 
-    // Status items that are on screen.
+    // Status items that are on screen; symbols are template images in the bar's text colour.
+    const double symbolSide = std::min(barHeight, 16.0) * scale_;
     const auto ownItems = desktop_.ownStatusItems();
     for (const auto& slot : desktop_.menuBarLayout()) {
       if (!slot.shown || slot.hiddenByAssertion) continue;
@@ -299,7 +368,7 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
         QRectF imageBox = box;
         if (own->image) {
           imageBox.setWidth(std::min(box.width(), (own->image->size.width + 8) * scale_));
-          drawImage(painter, *own->image, imageBox, scale_, barText);
+          drawCentred(painter, *own->image, imageBox, symbolSide, scale_, barText);
         }
         if (!own->title.empty()) {
           painter.setFont(barFont(scale_));
@@ -317,20 +386,22 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
         painter.setFont(barFont(scale_));
         painter.setPen(barText);
         painter.drawText(box, Qt::AlignCenter, QString::fromStdString(look.text));
+      } else if (look.symbol.rfind("battery", 0) == 0) {
+        // The battery shows its charge rather than the symbol's full battery.
+        platform::Image battery;
+        battery.kind = platform::Image::Kind::ThemeIcon;
+        battery.name = batteryIconName(desktop_);
+        battery.isTemplate = true;
+        drawCentred(painter, battery, box, symbolSide, scale_, barText);
       } else if (!look.symbol.empty()) {
-        platform::Image symbol;
-        symbol.kind = platform::Image::Kind::ThemeIcon;
-        symbol.name = look.symbol.rfind("battery", 0) == 0 ? batteryIconName(desktop_)
-                                                            : themeNameForSymbol(look.symbol);
-        symbol.isTemplate = true;
-        drawImage(painter, symbol, box, scale_, barText);
+        drawCentred(painter, *platform::Image::symbol(look.symbol), box, symbolSide, scale_,
+                    barText);
       } else if (!look.themeIcon.empty()) {
-        platform::Image icon;
-        icon.kind = platform::Image::Kind::ThemeIcon;
-        icon.name = look.themeIcon;
-        drawImage(painter, icon, box, scale_, barText);
+        drawCentred(painter, *platform::Image::themeIcon(look.themeIcon), box, symbolSide, scale_,
+                    barText);
       } else if (!look.imageFile.empty()) {
-        drawImage(painter, *platform::Image::file(look.imageFile), box, scale_, barText);
+        drawCentred(painter, *platform::Image::file(look.imageFile), box, symbolSide, scale_,
+                    barText);
       } else {
         painter.setPen(QPen(barText, 1.4 * scale_));
         painter.setBrush(Qt::NoBrush);
@@ -341,8 +412,8 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
     if (world.notch && world.notch->width > 0) {
       const double w = world.notch->width;
       // The housing fills the bar's height, square at the top and rounded below.
-      const auto r = canvas.fromScreen({screen.frame.midX() - w / 2,
-                                        screen.frame.maxY() - barHeight, w, barHeight});
+      const auto r = canvas.fromScreen(
+          {screen.frame.midX() - w / 2, screen.frame.maxY() - barHeight, w, barHeight});
       painter.setPen(Qt::NoPen);
       painter.setBrush(Qt::black);
       painter.drawRoundedRect(r, 8 * scale_, 8 * scale_);
@@ -351,27 +422,8 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
   }
 
   // Open menus on top.
-  for (const auto& menu : desktop_.openMenus()) {
-    const auto r = canvas.fromWindowList(menu.frame, primaryTop);
-    painter.setPen(QPen(QColor(0, 0, 0, 50), scale_));
-    painter.setBrush(menuBackground);
-    painter.drawRoundedRect(r, 7 * scale_, 7 * scale_);
-    double y = r.top() + 5 * scale_;
-    painter.setFont(barFont(scale_));
-    for (const auto& row : menu.rows) {
-      if (row.separator) {
-        painter.fillRect(QRectF(r.left() + 10 * scale_, y + 5 * scale_, r.width() - 20 * scale_,
-                                scale_),
-                         QColor(0, 0, 0, 40));
-        y += 11 * scale_;
-        continue;
-      }
-      painter.setPen(row.enabled ? barText : QColor(150, 150, 150));
-      painter.drawText(QRectF(r.left() + 14 * scale_, y, r.width() - 20 * scale_, 22 * scale_),
-                       Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(row.title));
-      y += 22 * scale_;
-    }
-  }
+  for (const auto& menu : desktop_.openMenus())
+    drawMenu(painter, menu, canvas.fromWindowList(menu.frame, primaryTop), scale_);
   painter.end();
   return image;
 }

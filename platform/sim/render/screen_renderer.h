@@ -1,6 +1,7 @@
 // Draws the simulated screen as a picture, at 2x by default: the wallpaper, ordinary windows, the
 // menu bar with the application menus and every status item that is shown, the notch, and open
-// menus on top. This is what a screen capture of the simulated desktop returns.
+// menus on top, drawn the way a Mac draws them. This is what a screen capture of the simulated
+// desktop returns, and what the live desktop window shows.
 //
 // Needs a QGuiApplication (fonts); any platform plugin, including "offscreen", will do.
 #pragma once
@@ -8,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include <QFont>
 #include <QImage>
 
 #include "platform/sim/desktop.h"
@@ -29,10 +31,11 @@ class ScreenRenderer {
   double scale_;
 };
 
-// The file of an icon theme image by name (Adwaita first), if there is one.
-std::optional<std::string> themeIconPath(const std::string& name);
-// The Adwaita icon drawn for a system symbol name ("wifi", "battery.100", ...).
-std::string themeNameForSymbol(const std::string& symbol);
+// The face menus and the bar are set in, at `points` × `scale` pixels.
+QFont menuFont(MenuText style, double scale);
+// Lets the desktop lay menus out with the widths these fonts really have, so that no title is cut
+// off in the pictures. Call once a QGuiApplication exists.
+void useRenderedTextWidths(SimDesktop& desktop);
 // Writes a PNG file atomically; false with a reason on failure.
 bool writePng(const QImage& image, const std::string& path, std::string* error = nullptr);
 
