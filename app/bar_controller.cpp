@@ -45,7 +45,7 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
   // Each part sets its own item up. Parts built later are reached through the links, which run
   // only while the controller lives.
   statusItem_ = std::make_unique<StatusItem>(
-      toggle, *preferences_, platform_.runLoop, lifetime_,
+      toggle, *preferences_, platform_.symbols, platform_.runLoop, lifetime_,
       StatusItem::Links{
           .listedItemCount = [this] { return itemsMenu_->listedItems().size(); },
           .itemsMenuShown = [this] { return itemsMenu_->pickerIsShown(); },

@@ -120,11 +120,20 @@ void ItemsMenu::showItemsMenu() {
   buildItemsMenu();
   pickerIsShown_ = true;
 
-  // The menu hangs below the icon, right-aligned to it and kept inside the screen.
-  const auto topLeft = itemsMenuTopLeft(statusItemScreenFrame(toggle), platform_.screens.screens(),
-                                        pickerMenu_.minimumWidth);
-  (void)topLeft;
-  platform_.menus.popUp(pickerMenu_, toggle, lifetime_.guard([this] { menuDidClose(); }));
+  const auto& appearance = preferences_.features().appearance;
+  pickerMenu_.appearance = appearance == "light"  ? platform::MenuAppearance::Light
+                           : appearance == "dark" ? platform::MenuAppearance::Dark
+                                                  : platform::MenuAppearance::System;
+
+  // The menu hangs below the icon, right-aligned to it and kept inside the screen; without a
+  // place for the icon, it hangs from the icon's left edge as the bar places menus.
+  auto closed = lifetime_.guard([this] { menuDidClose(); });
+  const auto width = platform_.menus.menuSize(pickerMenu_).width;
+  if (const auto topLeft =
+          itemsMenuTopLeft(statusItemScreenFrame(toggle), platform_.screens.screens(), width))
+    platform_.menus.popUpAt(pickerMenu_, *topLeft, toggle, std::move(closed));
+  else
+    platform_.menus.popUp(pickerMenu_, toggle, std::move(closed));
   menuWillOpen();
 }
 
@@ -138,7 +147,8 @@ MenuRow ItemsMenu::itemRow(const BarItem& item) {
   if (preferences_.showAppNames()) {
     if (auto detail = detailName(item, workspace)) row.subtitle = *detail;
   }
-  if (auto symbol = symbolName(item, workspace))
+  const auto symbol = symbolName(item, workspace);
+  if (symbol && platform_.symbols.hasSymbol(*symbol))
     row.image = rowImage(*platform::Image::symbol(*symbol));
   else if (item.icon)
     row.image = rowImage(*item.icon);

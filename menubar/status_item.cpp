@@ -13,9 +13,11 @@ void run(const std::function<void()>& route) {
 }  // namespace
 
 StatusItem::StatusItem(platform::StatusItemRef toggle, const Preferences& preferences,
-                       platform::RunLoop& runLoop, const platform::Lifetime& lifetime, Links links)
+                       const platform::Symbols& symbols, platform::RunLoop& runLoop,
+                       const platform::Lifetime& lifetime, Links links)
     : toggle_(std::move(toggle)),
       preferences_(preferences),
+      symbols_(symbols),
       runLoop_(runLoop),
       lifetime_(lifetime),
       links_(std::move(links)) {
@@ -34,7 +36,8 @@ void StatusItem::refreshStatusItem() {
   const auto& symbol = preferences_.symbol();
   if (displayedSymbol_ != symbol) {
     displayedSymbol_ = symbol;
-    toggle_->setImage(statusSymbolImage(symbol));
+    // An unknown symbol leaves the button without an image; the count still shows.
+    toggle_->setImage(statusSymbolImage(symbol, symbols_));
     toggle_->setImagePosition(platform::ImagePosition::Leading);
   }
   std::string title;

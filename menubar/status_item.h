@@ -15,6 +15,7 @@
 #include "platform/lifetime.h"
 #include "platform/run_loop.h"
 #include "platform/status_bar.h"
+#include "platform/symbols.h"
 #include "platform/window_server.h"
 #include "preferences/preferences.h"
 
@@ -40,7 +41,8 @@ class StatusItem {
 
   // Sets the item up: label, tooltip, and the clicks it answers.
   StatusItem(platform::StatusItemRef toggle, const Preferences& preferences,
-             platform::RunLoop& runLoop, const platform::Lifetime& lifetime, Links links);
+             const platform::Symbols& symbols, platform::RunLoop& runLoop,
+             const platform::Lifetime& lifetime, Links links);
   StatusItem(const StatusItem&) = delete;
   StatusItem& operator=(const StatusItem&) = delete;
 
@@ -67,6 +69,7 @@ class StatusItem {
 
   platform::StatusItemRef toggle_;
   const Preferences& preferences_;
+  const platform::Symbols& symbols_;
   platform::RunLoop& runLoop_;
   const platform::Lifetime& lifetime_;
   Links links_;

@@ -238,6 +238,20 @@ TEST(ItemsMenuPosition, HangsBelowTheIconRightAlignedAndFourPointsInside) {
   EXPECT_EQ(at(1400, 2000), (platform::Point{4, 956})) << "wider than the screen: the left wins";
   EXPECT_FALSE(itemsMenuTopLeft(std::nullopt, screens, 270));
   EXPECT_FALSE(itemsMenuTopLeft(platform::Rect{-500, 958, 22, 24}, screens, 270));
+
+  // On the desktop: the menu as wide as it is drawn, its right edge under the icon's.
+  TuckletRig rig(menuWorld().build(), setUpDefaults());
+  rig.launch();
+  rig.advance(1);
+  rig.clickOwnItem("QuiverlyToggle");
+  const auto menus = rig.desktop().openMenus();
+  ASSERT_EQ(menus.size(), 1u);
+  for (const auto& slot : rig.desktop().menuBarLayout())
+    if (slot.autosaveName == "QuiverlyToggle") {
+      EXPECT_DOUBLE_EQ(menus.front().frame.maxX(), slot.frame.maxX());
+      EXPECT_DOUBLE_EQ(menus.front().frame.minY(), 24 + 2) << "2 points below the bar";
+    }
+  EXPECT_GE(menus.front().frame.width, 270);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ struct RoutedItem {
   RoutedItem() {
     auto toggle = desktop.statusBar().createStatusItem(platform::StatusItem::VariableLength);
     auto note = [this](const char* route) { return [this, route] { routes.push_back(route); }; };
-    item = std::make_unique<StatusItem>(toggle, preferences, runLoop, lifetime,
+    item = std::make_unique<StatusItem>(toggle, preferences, desktop.symbols(), runLoop, lifetime,
                                         StatusItem::Links{
                                             .listedItemCount = [] { return std::size_t{0}; },
                                             .itemsMenuShown = [this] { return menuShown; },
