@@ -97,6 +97,7 @@ TEST(StatusItemClicks, ALeftClickOpensTheMenuOnceTheClickIsOverAndASecondClosesI
   rig.clickOwnItem("QuiverlyToggle", platform::ModifierOption);
   EXPECT_FALSE(rig.desktop().trackedMenu());
   EXPECT_FALSE(controller.engine().collapsed());
+  EXPECT_FALSE(controller.statusItem().inExpandedSession()) << "nothing shows: the session ended";
 }
 
 }  // namespace
