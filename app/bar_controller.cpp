@@ -47,24 +47,41 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
   // Each part sets its own item up. Parts built later are reached through the links, which run
   // only while the controller lives.
   statusItem_ = std::make_unique<StatusItem>(
-      toggle, *preferences_, lifetime_,
+      toggle, *preferences_, platform_.symbols, platform_.runLoop, lifetime_,
       StatusItem::Links{
           .listedItemCount = [this] { return itemsMenu_->listedItems().size(); },
           .itemsMenuShown = [this] { return itemsMenu_->pickerIsShown(); },
           .closeItemsMenu = [this] { itemsMenu_->cancelMenuTracking(); },
+          .showItemsMenu = [this] { itemsMenu_->showItemsMenu(); },
           .toggleReveal = [this] { toggleReveal(); },
-          .showItemsMenu = {},
+          .scheduleAutoCollapse = [this] { engine_->scheduleAutoCollapse(); },
+          .overflowBarShown = {},
           .toggleOverflowBar = {},
+          .closeOverflowBar = {},
           .openSettingsWindow = {},
       });
   divider_ = std::make_unique<Divider>(boundary, toggle, platform_.screens, lifetime_,
                                        [this] { toggleReveal(); });
 
   itemsMenu_ = std::make_unique<ItemsMenu>(
-      platform_, *preferences_, nativeVisibility_,
+      platform_, *preferences_, notice_, lifetime_, nativeVisibility_, *statusItem_,
       ItemsMenu::Links{
           .items = [this]() -> const std::vector<BarItem>& { return inventory_->items(); },
+          .trusted = [this] { return engine_->trusted(); },
+          .collapsed = [this] { return engine_->collapsed(); },
           .scheduleAutoCollapse = [this] { engine_->scheduleAutoCollapse(); },
+          .stopAutoCollapse = [this] { engine_->stopAutoCollapse(); },
+          .openItem = [this](const BarItem& item) { opener_->openItem(item); },
+          .toggleReveal = [this] { toggleReveal(); },
+          .requestAccess = [this] { requestAccess(); },
+          .accessPanelShown = {},
+          .closeAccessPanel = {},
+          .showAccessPanel = {},
+          .applyPreset = {},
+          .openSettingsWindow = {},
+          .availableVersion = {},
+          .canCheckForUpdates = {},
+          .checkForUpdates = {},
       });
 
   subscriptions_.push_back(preferences_->changes.connect(
@@ -84,7 +101,8 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
   inventory_ = std::make_unique<Inventory>(
       platform_, notice_, lifetime_, *engine_, *divider_, *itemsMenu_, *statusItem_,
       Inventory::Links{.openingItem = [this] { return opener_->activeItem().has_value(); }});
-  opener_ = std::make_unique<ItemOpener>(platform_, *engine_);
+  opener_ = std::make_unique<ItemOpener>(platform_, *preferences_, notice_, lifetime_, *engine_,
+                                         *itemsMenu_);
 
   statusItem_->refreshStatusItem();
 

@@ -2,55 +2,12 @@
 
 #include <unordered_map>
 
+#include "inventory/ax_reads.h"
 #include "inventory/text.h"
 
 namespace tucklet {
 
 namespace {
-
-using platform::AXElementRef;
-using platform::AXError;
-using platform::AXValue;
-
-// Reads an attribute; any error counts as no value.
-std::optional<AXValue> read(const platform::Accessibility& ax, const AXElementRef& element,
-                            const char* attribute) {
-  AXValue value;
-  if (ax.copyAttributeValue(element, attribute, value) != AXError::Success) return std::nullopt;
-  return value;
-}
-
-std::string readText(const platform::Accessibility& ax, const AXElementRef& element,
-                     const char* attribute) {
-  const auto value = read(ax, element, attribute);
-  if (!value || !value->text()) return {};
-  return trimmed(*value->text());
-}
-
-// "AXChildren" as a list of elements; a failed read or anything else counts as empty.
-std::vector<AXElementRef> readChildren(const platform::Accessibility& ax,
-                                       const AXElementRef& element) {
-  std::vector<AXElementRef> children;
-  const auto value = read(ax, element, "AXChildren");
-  if (!value || !value->array()) return children;
-  for (const auto& entry : *value->array()) {
-    const auto* child = entry.element();
-    if (!child || !*child) return {};
-    children.push_back(*child);
-  }
-  return children;
-}
-
-std::optional<platform::Rect> readFrame(const platform::Accessibility& ax,
-                                        const AXElementRef& element) {
-  const auto position = read(ax, element, "AXPosition");
-  const auto* origin = position ? position->point() : nullptr;
-  if (!origin) return std::nullopt;
-  const auto size = read(ax, element, "AXSize");
-  const auto* extent = size ? size->size() : nullptr;
-  if (!extent) return std::nullopt;
-  return platform::Rect{origin->x, origin->y, extent->width, extent->height};
-}
 
 bool hasAppExtension(const std::optional<std::string>& path) {
   if (!path) return false;
@@ -61,14 +18,6 @@ bool hasAppExtension(const std::optional<std::string>& path) {
   const auto last = slash == std::string::npos ? p : p.substr(slash + 1);
   const auto dot = last.find_last_of('.');
   return dot != std::string::npos && dot > 0 && last.substr(dot + 1) == "app";
-}
-
-// The element pressed to open the item: the first grandchild whose trimmed role is
-// "AXMenuBarItem", else the child itself.
-AXElementRef itemElement(const platform::Accessibility& ax, const AXElementRef& child) {
-  for (const auto& grandchild : readChildren(ax, child))
-    if (readText(ax, grandchild, "AXRole") == "AXMenuBarItem") return grandchild;
-  return child;
 }
 
 // The icons of the running applications by case-folded name (the first application of a name
@@ -103,7 +52,7 @@ void scanApplication(const platform::Accessibility& ax, const platform::Workspac
   const auto appElement = ax.applicationElement(app.pid);
   if (!appElement) return;
   ax.setMessagingTimeout(appElement, scanMessagingTimeout);
-  const auto bar = read(ax, appElement, "AXExtrasMenuBar");
+  const auto bar = readAttribute(ax, appElement, "AXExtrasMenuBar");
   if (!bar || !bar->element() || !*bar->element()) return;
 
   const auto children = readChildren(ax, *bar->element());

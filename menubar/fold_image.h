@@ -5,12 +5,13 @@
 #include <string>
 
 #include "platform/image.h"
+#include "platform/symbols.h"
 
 namespace tucklet {
 
 platform::ImageRef foldImage();
 // The image for a `symbol` setting: the fold drawing for "tucklet.fold", else the system symbol of
-// that name.
-platform::ImageRef statusSymbolImage(const std::string& symbol);
+// that name; nothing when the system has no symbol of that name.
+platform::ImageRef statusSymbolImage(const std::string& symbol, const platform::Symbols& symbols);
 
 }  // namespace tucklet

@@ -13,15 +13,20 @@ void run(const std::function<void()>& route) {
 }  // namespace
 
 StatusItem::StatusItem(platform::StatusItemRef toggle, const Preferences& preferences,
+                       const platform::Symbols& symbols, platform::RunLoop& runLoop,
                        const platform::Lifetime& lifetime, Links links)
-    : toggle_(std::move(toggle)), preferences_(preferences), links_(std::move(links)) {
+    : toggle_(std::move(toggle)),
+      preferences_(preferences),
+      symbols_(symbols),
+      runLoop_(runLoop),
+      lifetime_(lifetime),
+      links_(std::move(links)) {
+  if (!toggle_ || !toggle_->hasButton()) return;
   toggle_->setAccessibilityLabel("tucklet");
   toggle_->setToolTip("tucklet — menu bar items. Option-click to reveal.");
-  // Without expanded interface sessions on this platform, left clicks reach the same dispatcher.
-  toggle_->setAction(lifetime.guard([this](const platform::InputEvent& event) {
-    handleClick(event.type == platform::EventType::RightMouseUp,
-                (event.modifiers & platform::ModifierOption) != 0);
-  }),
+  // Without expanded interface sessions on this platform, left clicks reach the item's action too;
+  // `clicked` tells them apart.
+  toggle_->setAction(lifetime.guard([this](const platform::InputEvent& event) { clicked(event); }),
                      platform::eventMaskFor(platform::EventType::LeftMouseUp) |
                          platform::eventMaskFor(platform::EventType::RightMouseUp));
 }
@@ -31,7 +36,8 @@ void StatusItem::refreshStatusItem() {
   const auto& symbol = preferences_.symbol();
   if (displayedSymbol_ != symbol) {
     displayedSymbol_ = symbol;
-    toggle_->setImage(statusSymbolImage(symbol));
+    // An unknown symbol leaves the button without an image; the count still shows.
+    toggle_->setImage(statusSymbolImage(symbol, symbols_));
     toggle_->setImagePosition(platform::ImagePosition::Leading);
   }
   std::string title;
@@ -45,6 +51,50 @@ void StatusItem::refreshStatusItem() {
   }
 }
 
+void StatusItem::clicked(const platform::InputEvent& event) {
+  const bool option = (event.modifiers & platform::ModifierOption) != 0;
+  if (event.type == platform::EventType::RightMouseUp)
+    rightClicked();
+  else
+    beginExpandedSession(option);
+}
+
+void StatusItem::rightClicked() {
+  cancelExpandedSession();
+  run(links_.openSettingsWindow);
+}
+
+bool StatusItem::overflowBarShown() const {
+  return links_.overflowBarShown && links_.overflowBarShown();
+}
+
+void StatusItem::beginExpandedSession(bool option) {
+  // The overflow bar takes the clicks on the item while it is open.
+  if (overflowBarShown()) return;
+  const auto session = ++lastSession_;
+  session_ = session;
+  // Handled once the click itself is over; a newer click replaces this one.
+  runLoop_.scheduleTimer(0, false, platform::TimerMode::Common,
+                         lifetime_.guard([this, session, option] {
+                           if (session_ != session) return;
+                           handleClick(false, option);
+                           if (!links_.itemsMenuShown() && !overflowBarShown())
+                             cancelExpandedSession();
+                         }));
+}
+
+void StatusItem::cancelExpandedSession() {
+  if (session_ == 0) return;
+  session_ = 0;
+  expandedSessionEnded();
+}
+
+void StatusItem::expandedSessionEnded() {
+  links_.closeItemsMenu();
+  run(links_.closeOverflowBar);
+  links_.scheduleAutoCollapse();
+}
+
 void StatusItem::handleClick(bool right, bool option) {
   if (right) {
     run(links_.openSettingsWindow);
@@ -55,7 +105,7 @@ void StatusItem::handleClick(bool right, bool option) {
   } else if (preferences_.features().overflowOnClick) {
     run(links_.toggleOverflowBar);
   } else {
-    run(links_.showItemsMenu);
+    links_.showItemsMenu();
   }
 }
 

@@ -151,6 +151,15 @@ void VisibilityEngine::fullReveal() {
   collapsed_ = false;
 }
 
+std::int64_t VisibilityEngine::beginOpening() {
+  return ++visibilityGeneration_;
+}
+
+void VisibilityEngine::setBusy(bool busy) {
+  busy_ = busy;
+  if (!busy) holdReleased();
+}
+
 void VisibilityEngine::stopAutoCollapse() {
   if (collapseTimer_) collapseTimer_->invalidate();
 }

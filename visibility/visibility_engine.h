@@ -124,6 +124,14 @@ class VisibilityEngine {
   std::set<int> allowedSystemItems(const std::optional<BarItem>& revealing) const;
   std::set<std::string> allowedBundleIdentifiers(const std::optional<BarItem>& revealing) const;
 
+  // ---- Opening an item ----
+  // An opening takes a generation of its own: every later step of older asynchronous work is
+  // dropped. Returns the new generation.
+  std::int64_t beginOpening();
+  // An opening holds the bar while it waits for the item's icon and while its press is in flight;
+  // once it lets go, a collapse or setup run waiting for the bar may run.
+  void setBusy(bool busy);
+
   // ---- The first-time setup run ----
   // Waits while the bar is held; does nothing while a run is in progress.
   void beginSetup();

@@ -1,6 +1,7 @@
 #include "app/host/desktop_harness.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -59,9 +60,22 @@ nlohmann::json placeJson(const sim::BarSlot* slot) {
   return frameJson(slot->frame);
 }
 
+// The top-right picture reaches this far below the menu bar at least, and this far below the
+// lowest open menu (points).
+constexpr double kTopRightMinimumDepth = 200;
+constexpr double kTopRightMargin = 24;
+
 constexpr std::string_view kSwitches[] = {
-    "--sim-out",       "--sim-capture", "--sim-capture-screen", "--sim-capture-window",
-    "--sim-inventory", "--sim-state",   "--sim-state-on-quit",  "--sim-quit-after",
+    "--sim-out",
+    "--sim-capture",
+    "--sim-capture-screen",
+    "--sim-capture-top-right",
+    "--sim-capture-window",
+    "--sim-inventory",
+    "--sim-state",
+    "--sim-latency",
+    "--sim-state-on-quit",
+    "--sim-quit-after",
     "--sim-do",
 };
 
@@ -130,9 +144,13 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
   auto harness = std::unique_ptr<DesktopHarness>(new DesktopHarness);
   if (auto out = arguments.value("--sim-out")) harness->outputFolder_ = *out;
   const std::pair<const char*, Event::Kind> timed[] = {
-      {"--sim-capture", Event::Kind::MenuBar},       {"--sim-capture-screen", Event::Kind::Screen},
-      {"--sim-capture-window", Event::Kind::Window}, {"--sim-inventory", Event::Kind::Inventory},
+      {"--sim-capture", Event::Kind::MenuBar},
+      {"--sim-capture-screen", Event::Kind::Screen},
+      {"--sim-capture-window", Event::Kind::Window},
+      {"--sim-inventory", Event::Kind::Inventory},
       {"--sim-state", Event::Kind::State},
+      {"--sim-capture-top-right", Event::Kind::TopRight},
+      {"--sim-latency", Event::Kind::Latency},
   };
   for (const auto& [flag, kind] : timed) {
     for (const auto& value : arguments.values(flag)) {
@@ -254,6 +272,23 @@ void DesktopHarness::terminated() {
     writeState(std::filesystem::path(outputFolder_) / (name + ".json"));
 }
 
+QImage DesktopHarness::topRight(const QImage& screen) const {
+  if (screen.isNull()) return screen;
+  const auto screens = desktop_->screens().screens();
+  if (screens.empty()) return screen;
+  // Points of the primary screen; menus are in window-list coordinates, whose origin is the
+  // primary screen's top-left corner.
+  const double width = screens.front().frame.width;
+  const double height = screens.front().frame.height;
+  double bottom = desktop_->world().menuBarHeight + kTopRightMinimumDepth;
+  for (const auto& menu : desktop_->openMenus())
+    bottom = std::max(bottom, menu.frame.maxY() + kTopRightMargin);
+  const double scale = screen.width() / width;
+  const int left = static_cast<int>(std::lround(width / 2 * scale));
+  const int depth = static_cast<int>(std::lround(std::min(bottom, height) * scale));
+  return screen.copy(left, 0, screen.width() - left, depth);
+}
+
 void DesktopHarness::run(const Event& event) {
   const std::filesystem::path folder(outputFolder_);
   switch (event.kind) {
@@ -265,6 +300,24 @@ void DesktopHarness::run(const Event& event) {
       std::string error;
       if (!sim::writePng(image, (folder / (event.name + ".png")).string(), &error))
         std::fprintf(stderr, "tucklet: %s\n", error.c_str());
+      break;
+    }
+    case Event::Kind::TopRight: {
+      sim::ScreenRenderer renderer(*desktop_);
+      const auto image = topRight(renderer.renderScreen(0));
+      std::string error;
+      if (!sim::writePng(image, (folder / (event.name + ".png")).string(), &error))
+        std::fprintf(stderr, "tucklet: %s\n", error.c_str());
+      break;
+    }
+    case Event::Kind::Latency: {
+      // Milliseconds since the choice ("...Ms") and uptimes ("...At"), keys in order.
+      nlohmann::json json = nlohmann::json::object();
+      if (auto controller = controller_ ? controller_() : nullptr)
+        for (const auto& [mark, value] : controller->opener().latency())
+          json[mark] = value;
+      if (!writeJson(folder / (event.name + ".json"), json))
+        std::fprintf(stderr, "tucklet: cannot write %s.json\n", event.name.c_str());
       break;
     }
     case Event::Kind::Window: {

@@ -7,11 +7,14 @@
 //   --sim-out DIR                   folder for the files below (default "out")
 //   --sim-capture NAME@SECONDS      menu bar picture DIR/NAME.png (2x) at that time after start
 //   --sim-capture-screen NAME@SECONDS   whole primary screen
+//   --sim-capture-top-right NAME@SECONDS   the right half of the primary screen, from the top
+//                                   down to below the lowest open menu
 //   --sim-capture-window NAME@SECONDS   the live desktop window as the display shows it (a
 //                                   screenshot of the window; only when there is a display)
 //   --sim-inventory NAME@SECONDS    the controller's items as DIR/NAME.json
 //   --sim-state NAME@SECONDS        what a person would see, and the controller's state, as
 //                                   DIR/NAME.json
+//   --sim-latency NAME@SECONDS      the latency marks of the last item opening as DIR/NAME.json
 //   --sim-do 'ACTION ARGS@SECONDS'  one timeline step (as in a world's `timeline`)
 //   --sim-quit-after SECONDS        quit like the user would
 //   --sim-state-on-quit NAME        the state file DIR/NAME.json, written by the termination path
@@ -27,6 +30,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <QImage>
 
 #include "app/arguments.h"
 #include "app/bar_controller.h"
@@ -61,13 +66,15 @@ class DesktopHarness {
 
  private:
   struct Event {
-    enum class Kind { MenuBar, Screen, Window, Inventory, State, Quit };
+    enum class Kind { MenuBar, Screen, TopRight, Window, Inventory, State, Latency, Quit };
     Kind kind;
     std::string name;
     double seconds;
   };
   void run(const Event& event);
   void writeState(const std::filesystem::path& path) const;
+  // The right half of a picture of the primary screen, down to below the lowest open menu.
+  QImage topRight(const QImage& screen) const;
 
   std::string outputFolder_ = "out";
   std::vector<Event> events_;

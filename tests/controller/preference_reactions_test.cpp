@@ -77,6 +77,13 @@ TEST_F(PreferenceReactions, StatusItemFollowsTheSymbolAndTheListingKeys) {
 
   preferences().setShowCount(false);
   EXPECT_EQ(toggle().title, "");
+
+  // A symbol the system does not have leaves the button without an image; the fold comes back.
+  preferences().setSymbol("no.such.symbol");
+  EXPECT_EQ(toggle().image, nullptr);
+  preferences().setSymbol("tucklet.fold");
+  ASSERT_NE(toggle().image, nullptr);
+  EXPECT_EQ(toggle().image->kind, platform::Image::Kind::Drawing);
 }
 
 TEST_F(PreferenceReactions, VisibilityChangesAreFoldedIntoOneHideAfter150Milliseconds) {

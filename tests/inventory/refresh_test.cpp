@@ -11,7 +11,6 @@
 
 #include "app/app_delegate.h"
 #include "inventory/scanner.h"
-#include "tests/support/opening_probe.h"
 #include "tests/support/tucklet_rig.h"
 #include "tests/support/world_builder.h"
 #include "visibility/divider_geometry.h"
@@ -142,7 +141,10 @@ TEST_F(NativeRefreshTest, RequestWhilePendingIsDropped) {
 TEST_F(NativeRefreshTest, RequestWhileAnItemIsBeingOpenedIsDropped) {
   auto& controller = launch();
   const auto before = scans();
-  testing::OpeningProbe::beginOpening(controller.opener(), controller.inventory().items().front());
+  // Radio is hidden; opening it reveals it and opens its menu.
+  controller.opener().openItem(*byId(controller.inventory().items(), "com.example.radio:item"));
+  rig->runLoop.drain();
+  ASSERT_TRUE(controller.opener().activeItem());
   EXPECT_FALSE(controller.inventory().requestInventoryRefresh());
   controller.opener().endOpening();
   EXPECT_TRUE(controller.inventory().requestInventoryRefresh());

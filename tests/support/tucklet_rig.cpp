@@ -55,10 +55,11 @@ bool TuckletRig::ownItemShown(const std::string& autosaveName) const {
   return false;
 }
 
-void TuckletRig::clickOwnItem(const std::string& autosaveName, std::uint32_t modifiers) {
+void TuckletRig::clickOwnItem(const std::string& autosaveName, std::uint32_t modifiers,
+                              bool rightButton) {
   for (const auto& slot : desktop_->menuBarLayout()) {
     if (slot.kind == sim::BarSlot::Kind::OwnStatusItem && slot.autosaveName == autosaveName) {
-      desktop_->click({slot.frame.maxX() - 4, slot.frame.midY()}, modifiers);
+      desktop_->click({slot.frame.maxX() - 4, slot.frame.midY()}, modifiers, rightButton);
       runLoop.drain();
       return;
     }

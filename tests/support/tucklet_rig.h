@@ -39,8 +39,9 @@ class TuckletRig {
   std::vector<std::string> shownExtras() const;
   bool ownItemShown(const std::string& autosaveName) const;
   // Clicks one of Tucklet's own status items near its right edge (a collapsed divider reaches
-  // far off-screen to the left), with the modifiers as event flags.
-  void clickOwnItem(const std::string& autosaveName, std::uint32_t modifiers = 0);
+  // far off-screen to the left), with the modifiers as event flags; then runs what is due.
+  void clickOwnItem(const std::string& autosaveName, std::uint32_t modifiers = 0,
+                    bool rightButton = false);
   std::size_t ownStatusItemCount() const;
 
   platform::VirtualRunLoop runLoop;

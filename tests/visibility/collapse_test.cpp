@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/opening_probe.h"
 #include "tests/support/tucklet_rig.h"
 #include "tests/visibility/visibility_worlds.h"
 
@@ -344,7 +343,7 @@ TEST(CollapseTest, ACollapseAskedForWhileTheBarIsHeldRunsOnceItIsFree) {
 }
 
 TEST(CollapseTest, AutoCollapseWaitsForTheItemsMenuAndAnItemBeingOpened) {
-  TuckletRig rig(visibilityWorld().build(), setUpWith({{"collapseDelay", 2.0}}));
+  TuckletRig rig(dividerWorld().build(), setUpWith({{"collapseDelay", 2.0}}));
   auto& controller = rig.launch();
   rig.advance(1);
   controller.showAll();
@@ -355,8 +354,14 @@ TEST(CollapseTest, AutoCollapseWaitsForTheItemsMenuAndAnItemBeingOpened) {
   rig.advance(2.1);
   EXPECT_TRUE(controller.engine().collapsed());
 
-  controller.showAll();
-  OpeningProbe::beginOpening(controller.opener(), controller.inventory().items().front());
+  // Opening an item shows everything; its menu stays open.
+  const auto& items = controller.inventory().items();
+  const auto notes = std::find_if(items.begin(), items.end(),
+                                  [](const BarItem& item) { return item.identifier == notesID; });
+  ASSERT_NE(notes, items.end());
+  controller.opener().openItem(*notes);
+  rig.runLoop.drain();
+  ASSERT_TRUE(controller.opener().activeItem());
   controller.preferences().setCollapseDelay(3);  // asks for the fold again, while opening
   rig.advance(10);
   EXPECT_FALSE(controller.engine().collapsed());
