@@ -79,9 +79,9 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .showAccessPanel = {},
           .applyPreset = {},
           .openSettingsWindow = {},
-          .availableVersion = {},
-          .canCheckForUpdates = {},
-          .checkForUpdates = {},
+          .availableVersion = [this] { return updates_->availableVersion(); },
+          .canCheckForUpdates = [this] { return updates_->canCheckForUpdates(); },
+          .checkForUpdates = [this] { updates_->checkForUpdates(); },
       });
 
   subscriptions_.push_back(preferences_->changes.connect(
