@@ -64,6 +64,15 @@ struct UpdaterRig {
   CountingFramework counting{framework};
 };
 
+// The items menu's update row, as the menu is built when it opens.
+platform::MenuRow updateRow(BarController& controller) {
+  controller.itemsMenu().buildItemsMenu();
+  for (const auto& row : controller.itemsMenu().pickerMenu().rows)
+    if (row.title.rfind("Update to ", 0) == 0 || row.title == "Check for Updates…") return row;
+  ADD_FAILURE() << "no update row";
+  return {};
+}
+
 std::string zeros(std::size_t bytes) {
   const std::vector<unsigned char> data(bytes, 0);
   return base64(data.data(), data.size());
@@ -178,28 +187,35 @@ TEST(UpdaterSchedule, AScheduledFindWaitsInTheMenuAndASkippedVersionStaysQuiet) 
   r.serve({{"2", "2.0", "https://updates.tucklet.example/2.0.tar.gz", 10, "sig", ""},
            {"1.5", "1.5", "https://updates.tucklet.example/1.5.tar.gz", 10, "sig", ""}});
   auto& updates = r.launch();
+  auto& controller = r.rig.controller();
+  EXPECT_EQ(updateRow(controller).title, "Check for Updates…");
+  EXPECT_TRUE(updateRow(controller).enabled);
   r.rig.advance(2.5);
   EXPECT_EQ(updates.availableVersion(), "2.0");
-  EXPECT_TRUE(updates.canCheckForUpdates()) << "the row that announces it must be usable";
   EXPECT_TRUE(r.alerts.offers.empty());
   EXPECT_EQ(r.alerts.checkingShown, 0);
+  auto row = updateRow(controller);
+  EXPECT_EQ(row.title, "Update to 2.0…");
+  EXPECT_TRUE(row.enabled) << "the row that announces it must be usable";
 
-  // The user picks the row: the announcement goes and the framework shows the update.
+  // The user chooses the row: the announcement goes and the framework shows the update.
   r.alerts.choice = UpdateChoice::SkipThisVersion;
-  updates.checkForUpdates();
+  row.action();
   EXPECT_EQ(updates.availableVersion(), std::nullopt);
   ASSERT_EQ(r.alerts.offers.size(), 1u);
   EXPECT_EQ(r.alerts.offers[0].version, "2.0");
   EXPECT_EQ(r.alerts.offers[0].currentVersion, "1.0");
-  EXPECT_FALSE(updates.canCheckForUpdates());
+  row = updateRow(controller);
+  EXPECT_EQ(row.title, "Check for Updates…");
+  EXPECT_FALSE(row.enabled) << "a session is showing the update";
   r.rig.advance(0.1);
-  EXPECT_TRUE(updates.canCheckForUpdates());
+  EXPECT_TRUE(updateRow(controller).enabled);
   EXPECT_EQ(r.rig.defaults.persistentDomain().at("SUSkippedVersion"), "2");
 
   // A day later the scheduled check passes over the skipped version and announces 1.5, which is
   // still newer than the running 1.0.
   r.rig.advance(day);
-  EXPECT_EQ(updates.availableVersion(), "1.5");
+  EXPECT_EQ(updateRow(controller).title, "Update to 1.5…");
   // Quitting ends the waiting session.
   r.rig.quit();
   EXPECT_EQ(updates.availableVersion(), std::nullopt);
