@@ -8,6 +8,7 @@
 
 #include "platform/sim/world_loader.h"
 #include "platform/updates/standard_updater.h"
+#include "platform/updates/versions.h"
 #include "tests/support/tucklet_rig.h"
 #include "tests/updates/update_fakes.h"
 
@@ -76,6 +77,21 @@ platform::MenuRow updateRow(BarController& controller) {
 std::string zeros(std::size_t bytes) {
   const std::vector<unsigned char> data(bytes, 0);
   return base64(data.data(), data.size());
+}
+
+TEST(VersionOrder, NumbersCompareAsNumbersAndPreReleasesComeFirst) {
+  const std::vector<std::pair<std::string, std::string>> older = {
+      {"1.9", "1.10"},     {"2", "10"},        {"1.0", "1.0.1"},
+      {"2.0b1", "2.0"},    {"2.0b1", "2.0b2"}, {"2.0a9", "2.0b1"},
+      {"2.0rc1", "2.0.1"}, {"0.9", "1"},       {"99999999999999999999", "100000000000000000000"},
+  };
+  for (const auto& [a, b] : older) {
+    EXPECT_LT(updates::compareVersions(a, b), 0) << a << " < " << b;
+    EXPECT_GT(updates::compareVersions(b, a), 0) << b << " > " << a;
+  }
+  for (const auto& [a, b] : std::vector<std::pair<std::string, std::string>>{
+           {"2.0", "2"}, {"2.0.0", "2"}, {"1.02", "1.2"}, {"3", "3"}})
+    EXPECT_EQ(updates::compareVersions(a, b), 0) << a << " = " << b;
 }
 
 TEST(UpdaterConfiguration, StartsOnlyWithAnHttpsFeedAndA32ByteKeyOutsideTheSelfTests) {
