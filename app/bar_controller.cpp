@@ -26,6 +26,8 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
       arguments_(std::move(arguments)),
       profileOnboarding_(profileOnboarding),
       preferences_(std::make_unique<Preferences>(platform.defaults)),
+      updates_(std::make_unique<AppUpdater>(
+          arguments_.all(), platform.workspace.mainBundle().infoKeys, platform.updateFramework)),
       loginEnabled_(platform.loginService.status() == platform::LoginItemStatus::Enabled),
       nativeVisibility_(QVVisibilityAvailable()) {
   // Tucklet's icon first, then the divider: the bar places them in this order.
@@ -77,9 +79,9 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .showAccessPanel = {},
           .applyPreset = {},
           .openSettingsWindow = {},
-          .availableVersion = {},
-          .canCheckForUpdates = {},
-          .checkForUpdates = {},
+          .availableVersion = [this] { return updates_->availableVersion(); },
+          .canCheckForUpdates = [this] { return updates_->canCheckForUpdates(); },
+          .checkForUpdates = [this] { updates_->checkForUpdates(); },
       });
 
   subscriptions_.push_back(preferences_->changes.connect(
@@ -236,6 +238,8 @@ void BarController::applicationWillTerminate() {
   boundary->setLength(expandedDividerLength);
   platform_.statusBar.removeStatusItem(boundary);
   platform_.statusBar.removeStatusItem(statusItem_->item());
+  // An update session in progress ends: its windows close and its downloads stop.
+  updates_->stop();
   // Nothing reaches a removed item or a stopped controller any more.
   subscriptions_.clear();
   visibilityDebounce_.reset();

@@ -24,6 +24,7 @@
 #include "platform/platform.h"
 #include "preferences/preferences.h"
 #include "ui/onboarding/onboarding_controller.h"
+#include "updates/app_updater.h"
 #include "visibility/divider.h"
 #include "visibility/notice.h"
 #include "visibility/visibility_engine.h"
@@ -49,6 +50,7 @@ class BarController {
 
   // ---- The parts ----
   Preferences& preferences() { return *preferences_; }
+  AppUpdater& updates() { return *updates_; }
   StatusItem& statusItem() { return *statusItem_; }
   Divider& divider() { return *divider_; }
   ItemsMenu& itemsMenu() { return *itemsMenu_; }
@@ -97,6 +99,7 @@ class BarController {
   platform::Lifetime lifetime_;
 
   std::unique_ptr<Preferences> preferences_;
+  std::unique_ptr<AppUpdater> updates_;
   Notice notice_;
   bool loginEnabled_ = false;
   std::string settingsTab_ = "setup";

@@ -7,8 +7,14 @@
 // exits; their handlers are in place before anything else happens, and a second signal while the
 // program ends changes nothing. The command line is Tucklet's alone: Qt's own switches
 // ("-platform", "-style", ...) are not read from it.
+//
+// The update framework lives beside the product: it fetches the bundle's appcast over HTTPS and
+// keeps a verified update next to this program. TUCKLET_UPDATE_CA_FILE names certificates (PEM) it
+// trusts besides the system's, for a test or demo server; nothing else in the process trusts them.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <variant>
@@ -18,12 +24,14 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QWidget>
 
 #include "app/app_delegate.h"
 #include "app/arguments.h"
 #include "app/host/desktop_harness.h"
 #include "app/host/live_desktop_window.h"
 #include "platform/host/plist_user_defaults.h"
+#include "platform/host/process_metrics.h"
 #include "platform/qt/qt_run_loop.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
@@ -31,6 +39,10 @@
 #include "platform/sim/render/screen_renderer.h"
 #include "platform/sim/visibility_host.h"
 #include "platform/sim/world_loader.h"
+#include "platform/updates/qt_transport.h"
+#include "platform/updates/qt_update_alerts.h"
+#include "platform/updates/standard_updater.h"
+#include "tooling/performance_capture.h"
 #include "visibility/native_visibility.h"
 
 namespace {
@@ -40,6 +52,38 @@ void chooseOffscreenWhenHeadless() {
   if (std::getenv("QT_QPA_PLATFORM")) return;
   if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) return;
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+// Tucklet's windows on screen. The live desktop window is the simulated Mac itself, not one of
+// Tucklet's windows.
+int visibleWindowCount() {
+  int visible = 0;
+  for (const QWidget* window : QApplication::topLevelWidgets())
+    if (window->isVisible() && !dynamic_cast<const tucklet::LiveDesktopWindow*>(window)) ++visible;
+  return visible;
+}
+
+std::unique_ptr<tucklet::platform::updates::QtUpdateTransport> makeUpdateTransport() {
+  using tucklet::platform::updates::QtUpdateTransport;
+  const char* authorities = std::getenv("TUCKLET_UPDATE_CA_FILE");
+  if (!authorities || !*authorities) return std::make_unique<QtUpdateTransport>();
+  std::string pem;
+  std::FILE* file = std::fopen(authorities, "rb");
+  if (!file) {
+    std::fprintf(stderr, "tucklet: TUCKLET_UPDATE_CA_FILE %s: %s\n", authorities,
+                 std::strerror(errno));
+    return std::make_unique<QtUpdateTransport>();
+  }
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && pem.size() < (1u << 20))
+    pem.append(buffer, got);
+  std::fclose(file);
+  std::string error;
+  auto transport = std::make_unique<QtUpdateTransport>(pem, error);
+  if (!error.empty())
+    std::fprintf(stderr, "tucklet: TUCKLET_UPDATE_CA_FILE %s: %s\n", authorities, error.c_str());
+  return transport;
 }
 
 }  // namespace
@@ -105,9 +149,28 @@ int main(int argc, char** argv) {
   configureNativeVisibility(sim::resolveVisibilityFrameworkPath(services.visibilityFrameworkPath),
                             runLoop.get());
 
-  // Performance capture inspects the arguments here once it exists; without it no onboarding is
-  // forced.
-  const bool profileOnboarding = false;
+  // The update framework beside the application.
+  const auto updateTransport = makeUpdateTransport();
+  platform::updates::QtUpdateAlerts updateAlerts;
+  platform::updates::StandardUpdaterFramework updateFramework({
+      .runLoop = *runLoop,
+      .defaults = defaults,
+      .bundle = desktop.workspace().mainBundle(),
+      .transport = *updateTransport,
+      .alerts = updateAlerts,
+      .stagingFolder = QCoreApplication::applicationDirPath().toStdString(),
+  });
+  services.updateFramework = &updateFramework;
+
+  // The performance capture looks at the arguments before the delegate exists: it may ask for
+  // onboarding.
+  platform::LinuxProcessMetrics processMetrics;
+  auto capture =
+      PerformanceCapture::fromArguments(arguments, {.platform = services,
+                                                    .metrics = processMetrics,
+                                                    .visibleWindowCount = visibleWindowCount,
+                                                    .errors = stderr});
+  const bool profileOnboarding = capture && capture->opensOnboarding();
 
   // Without a lock another copy could run unseen and hide items twice over, so a claim that finds
   // neither the session bus nor a lock file refuses the start.
@@ -130,8 +193,9 @@ int main(int argc, char** argv) {
                          return true;
                        });
 
-  services.application.setTerminationHandler([&delegate, &harness] {
+  services.application.setTerminationHandler([&delegate, &harness, &capture] {
     delegate.applicationWillTerminate();
+    if (capture) capture->applicationWillTerminate();
     if (harness) harness->terminated();
     QCoreApplication::quit();
   });

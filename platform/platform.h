@@ -11,6 +11,7 @@
 #include "platform/status_bar.h"
 #include "platform/symbols.h"
 #include "platform/system_services.h"
+#include "platform/update_framework.h"
 #include "platform/user_defaults.h"
 #include "platform/window_server.h"
 #include "platform/workspace.h"
@@ -33,6 +34,8 @@ struct Platform {
   Symbols& symbols;
   // Where the private visibility framework lives on this system; empty when it is absent.
   std::string visibilityFrameworkPath;
+  // The update framework installed beside the application; nothing when there is none.
+  UpdateFramework* updateFramework = nullptr;
 };
 
 }  // namespace tucklet::platform

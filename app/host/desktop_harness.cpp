@@ -208,6 +208,13 @@ void DesktopHarness::writeState(const std::filesystem::path& path) const {
       listed.push_back({{"id", item.id}, {"displayName", displayName(item, workspace)}});
     json["listedItems"] = listed.size();
     json["listed"] = listed;
+    const auto& updates = controller->updates();
+    const auto& available = updates.availableVersion();
+    json["updates"] = {
+        {"isConfigured", updates.isConfigured()},
+        {"canCheckForUpdates", updates.canCheckForUpdates()},
+        {"automaticallyChecksForUpdates", updates.automaticallyChecksForUpdates()},
+        {"availableVersion", available ? nlohmann::json(*available) : nlohmann::json(nullptr)}};
   }
   json["visibilityAssertions"] = desktop_->visibilityAssertionCount();
 
