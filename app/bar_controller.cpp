@@ -55,9 +55,15 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .showItemsMenu = [this] { itemsMenu_->showItemsMenu(); },
           .toggleReveal = [this] { toggleReveal(); },
           .scheduleAutoCollapse = [this] { engine_->scheduleAutoCollapse(); },
-          .overflowBarShown = {},
-          .toggleOverflowBar = {},
-          .closeOverflowBar = {},
+          .overflowBarShown = [this] { return accessPanel_->accessPopover(); },
+          .toggleOverflowBar =
+              [this] {
+                if (accessPanel_->accessPopover())
+                  accessPanel_->closeAccessPanel();
+                else
+                  accessPanel_->showAccessPanel(false);
+              },
+          .closeOverflowBar = [this] { accessPanel_->closeAccessPanel(); },
           .openSettingsWindow = {},
       });
   divider_ = std::make_unique<Divider>(boundary, toggle, platform_.screens, lifetime_,
@@ -74,9 +80,9 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .openItem = [this](const BarItem& item) { opener_->openItem(item); },
           .toggleReveal = [this] { toggleReveal(); },
           .requestAccess = [this] { requestAccess(); },
-          .accessPanelShown = {},
-          .closeAccessPanel = {},
-          .showAccessPanel = {},
+          .accessPanelShown = [this] { return accessPanel_->accessPopover(); },
+          .closeAccessPanel = [this] { accessPanel_->closeAccessPanel(); },
+          .showAccessPanel = [this](bool search) { accessPanel_->showAccessPanel(search); },
           .applyPreset = {},
           .openSettingsWindow = {},
           .availableVersion = [this] { return updates_->availableVersion(); },
@@ -103,6 +109,17 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
       Inventory::Links{.openingItem = [this] { return opener_->activeItem().has_value(); }});
   opener_ = std::make_unique<ItemOpener>(platform_, *preferences_, notice_, lifetime_, *engine_,
                                          *itemsMenu_);
+  accessPanel_ = std::make_unique<AccessPanel>(
+      platform_, *preferences_, lifetime_, *statusItem_,
+      AccessPanel::Links{
+          .candidates = [this] { return itemsMenu_->listedItems(); },
+          .itemsMenuShown = [this] { return itemsMenu_->pickerIsShown(); },
+          .openingItem = [this] { return opener_->activeItem().has_value(); },
+          .openItem = [this](const BarItem& item) { opener_->openItem(item); },
+          .stopAutoCollapse = [this] { engine_->stopAutoCollapse(); },
+          .scheduleAutoCollapse = [this] { engine_->scheduleAutoCollapse(); },
+          .openSettingsWindow = {},
+      });
 
   statusItem_->refreshStatusItem();
 
@@ -133,7 +150,7 @@ VisibilityEngine::Links BarController::engineLinks() {
       .openSettingsWindow = {},
       .closeSettingsWindow = {},
       .settingsWindowVisible = {},
-      .accessPanelShown = {},
+      .accessPanelShown = [this] { return accessPanel_->accessPopover(); },
   };
 }
 
@@ -231,6 +248,7 @@ void BarController::applicationWillTerminate() {
     onboarding_->endHandOff();
     onboarding_->closeWindow();
   }
+  accessPanel_->closeAccessPanel();
   engine_->stopTimers();
   opener_->endOpening();
   engine_->fullReveal();

@@ -1,6 +1,6 @@
 // BarController: the hub Tucklet's behaviour hangs on. It creates the parts in the order the
 // program comes up - the status item, the divider, the items menu, the visibility engine, the
-// inventory, the item opener - wires their events together, and runs the few sequences whose steps
+// inventory, the item opener, the access panel - wires their events together, and runs the few sequences whose steps
 // cross parts: the start-up step, showing everything, the reveal toggle, onboarding and the
 // termination path that restores the menu bar.
 //
@@ -18,6 +18,7 @@
 #include "menubar/item_opener.h"
 #include "menubar/items_menu.h"
 #include "menubar/status_item.h"
+#include "panel/access_panel.h"
 #include "platform/connection.h"
 #include "platform/debounce.h"
 #include "platform/lifetime.h"
@@ -57,6 +58,7 @@ class BarController {
   VisibilityEngine& engine() { return *engine_; }
   Inventory& inventory() { return *inventory_; }
   ItemOpener& opener() { return *opener_; }
+  AccessPanel& accessPanel() { return *accessPanel_; }
   // The onboarding controller; null until onboarding was first needed.
   OnboardingController* onboarding() { return onboarding_.get(); }
   const platform::Platform& platform() const { return platform_; }
@@ -113,6 +115,7 @@ class BarController {
   std::unique_ptr<VisibilityEngine> engine_;
   std::unique_ptr<Inventory> inventory_;
   std::unique_ptr<ItemOpener> opener_;
+  std::unique_ptr<AccessPanel> accessPanel_;
   std::unique_ptr<OnboardingController> onboarding_;
   bool showOnboarding_ = false;
 };

@@ -14,6 +14,7 @@
 #include "platform/update_framework.h"
 #include "platform/user_defaults.h"
 #include "platform/window_server.h"
+#include "platform/windows.h"
 #include "platform/workspace.h"
 
 namespace tucklet::platform {
@@ -36,6 +37,8 @@ struct Platform {
   std::string visibilityFrameworkPath;
   // The update framework installed beside the application; nothing when there is none.
   UpdateFramework* updateFramework = nullptr;
+  // This process's own windows and popovers; nothing where the platform cannot show them.
+  Windows* windows = nullptr;
 };
 
 }  // namespace tucklet::platform

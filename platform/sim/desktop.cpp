@@ -13,6 +13,7 @@
 #include "platform/sim/sim_services.h"
 #include "platform/sim/sim_status_bar.h"
 #include "platform/sim/sim_window_server.h"
+#include "platform/sim/sim_windows.h"
 #include "platform/sim/sim_workspace.h"
 #include "platform/sim/world_format.h"
 #include "platform/system_symbols.h"
@@ -34,7 +35,8 @@ struct SimDesktop::State {
         loginService(core),
         hotKeys(core),
         application(core),
-        menus(core) {}
+        menus(core),
+        windows(core) {}
 
   std::shared_ptr<SimCore> core;
   platform::RunLoop& runLoop;
@@ -48,6 +50,7 @@ struct SimDesktop::State {
   SimHotKeys hotKeys;
   SimApplication application;
   SimMenus menus;
+  SimWindows windows;
   platform::SystemSymbols symbols;
   // Held only here: deferred work that finds it gone knows the desktop is gone.
   std::shared_ptr<SimDesktop*> self;
@@ -93,6 +96,9 @@ platform::Menus& SimDesktop::menus() {
 platform::Symbols& SimDesktop::symbols() {
   return state_->symbols;
 }
+platform::Windows& SimDesktop::windows() {
+  return state_->windows;
+}
 const platform::Workspace& SimDesktop::workspace() const {
   return state_->workspace;
 }
@@ -113,7 +119,8 @@ platform::Platform SimDesktop::platform(platform::UserDefaults& defaults) {
                             state_->screens,      state_->powerSources,
                             state_->loginService, state_->hotKeys,
                             state_->application,  state_->menus,
-                            state_->symbols,      visibilityFrameworkPath()};
+                            state_->symbols,      visibilityFrameworkPath(),
+                            nullptr,              &state_->windows};
 }
 
 std::string SimDesktop::visibilityFrameworkPath() const {
@@ -210,6 +217,19 @@ std::vector<OwnStatusItemInfo> SimDesktop::ownStatusItems() const {
       items.push_back({id, item.autosaveName, item.length, ownItemWidth(item), item.visible,
                        item.image, item.title, item.toolTip, item.accessibilityLabel});
     return items;
+  });
+}
+
+std::vector<OwnWindowInfo> SimDesktop::ownWindows() const {
+  return state_->core->read([](const SimState& state) {
+    std::vector<OwnWindowInfo> windows;
+    for (const auto& w : state.windows) {
+      if (!w.content) continue;
+      windows.push_back({w.number, w.window.name, w.window.layer, w.window.bounds,
+                         ownContentFrame(w), w.popover, w.arrowX, ownWindowDark(state, w),
+                         state.keyWindow == w.number, w.content});
+    }
+    return windows;
   });
 }
 
@@ -318,7 +338,11 @@ void SimDesktop::setPointer(Point screenLocation) {
 }
 
 void SimDesktop::setDarkAppearance(bool dark) {
-  state_->core->change([dark](SimState& state, Outbox&) { state.world.darkAppearance = dark; });
+  state_->core->change([dark](SimState& state, Outbox& out) {
+    if (state.world.darkAppearance == dark) return;
+    state.world.darkAppearance = dark;
+    postSystemAppearance(state, out);
+  });
 }
 
 void SimDesktop::setMenuTextWidth(MenuTextWidth textWidth) {

@@ -54,6 +54,27 @@ struct OpenMenu {
   std::optional<std::size_t> highlighted;  // index into `layout.rows`
 };
 
+// A popover's arrow: how far it reaches up from the popover's body, and how wide its base is.
+constexpr double kPopoverArrowHeight = 10;
+constexpr double kPopoverArrowWidth = 24;
+constexpr double kPopoverCornerRadius = 12;
+// This process's ordinary windows have a title bar above their content.
+constexpr double kTitleBarHeight = 28;
+
+// One of this process's own windows (a popover under a status item, a window), front to back.
+struct OwnWindowInfo {
+  platform::WindowNumber number = 0;
+  std::string title;
+  int layer = 0;
+  Rect frame;         // window-list coordinates, a popover's arrow included
+  Rect contentFrame;  // window-list coordinates
+  bool popover = false;
+  double arrowX = 0;  // a popover's arrow, from the window's left edge
+  bool dark = false;
+  bool key = false;
+  std::shared_ptr<platform::WindowContent> content;
+};
+
 // One of this process's status items as the bar shows it.
 struct OwnStatusItemInfo {
   std::uint64_t id = 0;
@@ -97,6 +118,7 @@ class SimDesktop {
   platform::Application& application();
   platform::Menus& menus();
   platform::Symbols& symbols();
+  platform::Windows& windows();
   // Read-only views for observers (rendering) that hold a const desktop.
   const platform::Workspace& workspace() const;
   const platform::Accessibility& accessibility() const;
@@ -131,6 +153,7 @@ class SimDesktop {
   std::optional<ExtraId> findExtra(pid_t pid, const std::string& identifier) const;
   std::vector<ExtraId> extrasOf(pid_t pid) const;         // world order
   std::vector<OwnStatusItemInfo> ownStatusItems() const;  // creation order
+  std::vector<OwnWindowInfo> ownWindows() const;          // front to back
   // The menu this process popped up and is tracking, if any.
   std::optional<platform::MenuModel> trackedMenu() const;
   std::vector<ChosenMenuRow> chosenMenuRows() const;

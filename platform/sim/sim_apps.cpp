@@ -126,7 +126,7 @@ World exportWorld(const SimState& state) {
       if (it != state.extras.end()) app.extras.push_back(it->second.extra);
     }
     for (const auto& window : state.windows)
-      if (window.pid == app.pid) app.windows.push_back(window.window);
+      if (window.pid == app.pid && !window.content) app.windows.push_back(window.window);
     world.applications.push_back(std::move(app));
   }
   return world;

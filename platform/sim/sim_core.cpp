@@ -105,6 +105,17 @@ void SimCore::deliverHotKey(std::uint32_t signature, std::uint32_t id) {
   if (handler && *handler) (*handler)(signature, id);
 }
 
+void SimCore::deliverToWindow(platform::WindowNumber window,
+                              const std::function<void(platform::WindowContent&)>& work) {
+  std::shared_ptr<platform::WindowContent> content;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& entry : state_.windows)
+      if (entry.number == window) content = entry.content;
+  }
+  if (content) work(*content);
+}
+
 void postWorkspace(Outbox& out, platform::WorkspaceNotification notification, pid_t pid) {
   out.post([notification, pid](SimCore& core) { core.deliverWorkspace(notification, pid); });
 }

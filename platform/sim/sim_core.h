@@ -70,6 +70,9 @@ class SimCore : public std::enable_shared_from_this<SimCore> {
   void deliverToMonitor(std::uint64_t monitor, const platform::InputEvent& event);
   void deliverAction(std::uint64_t ownItem, const platform::InputEvent& event);
   void deliverHotKey(std::uint32_t signature, std::uint32_t id);
+  // Hands one of this process's windows' content to `work`, if the window is still open.
+  void deliverToWindow(platform::WindowNumber window,
+                       const std::function<void(platform::WindowContent&)>& work);
 
  private:
   // Marks the state as being changed for the length of a change.

@@ -7,6 +7,7 @@
 #include "platform/sim/sim_hit_test.h"
 #include "platform/sim/sim_layout.h"
 #include "platform/sim/sim_menus.h"
+#include "platform/sim/sim_windows.h"
 
 namespace tucklet::sim {
 namespace {
@@ -53,18 +54,34 @@ void sendAction(const SimState& state, Outbox& out, std::uint64_t ownItem,
   out.post([ownItem, delivered](SimCore& core) { core.deliverAction(ownItem, delivered); });
 }
 
+bool isOwnWindow(const SimState& state, const Hit& hit) {
+  if (hit.kind != Hit::Kind::Window) return false;
+  for (const auto& w : state.windows)
+    if (w.number == hit.window) return w.content != nullptr;
+  return false;
+}
+
 pid_t mouseDown(SimState& state, Outbox& out, const InputEvent& event, Point p) {
   auto hit = hitTest(state, p);
 
-  // Panels a press opened close on a click outside them; a click on the item that opened one
-  // only closes it.
+  // Panels a press opened, and this process's transient popovers, close on a click outside them;
+  // a click on the item that opened one only closes it.
   std::set<ExtraId> closedPanels;
+  std::set<std::uint64_t> closedPopoversOf;
+  std::vector<platform::WindowNumber> closedOwn;
   std::erase_if(state.windows, [&](const WindowEntry& w) {
     const bool inside = hit.kind == Hit::Kind::Window && hit.window == w.number;
     if (!w.transient || inside) return false;
+    if (w.content) {
+      closedOwn.push_back(w.number);
+      if (w.popover) closedPopoversOf.insert(w.underOwnItem);
+      return false;  // closed below, so that its owner hears of it
+    }
     closedPanels.insert(w.openedBy);
     return true;
   });
+  for (const auto number : closedOwn)
+    closeOwnWindow(state, out, number, true);
 
   if (state.menu) {
     if (hit.kind == Hit::Kind::Menu || hit.kind == Hit::Kind::MenuRow) {
@@ -83,11 +100,22 @@ pid_t mouseDown(SimState& state, Outbox& out, const InputEvent& event, Point p) 
     hit = hitTest(state, p);
   }
 
+  // This process's windows: the one clicked becomes key and takes the press; a click anywhere
+  // else leaves none of them key.
+  if (isOwnWindow(state, hit)) {
+    setKeyWindow(state, out, hit.window);
+    state.pressedWindow = hit.window;
+    postMouseToWindow(state, out, hit.window, event, p);
+    return hit.pid;
+  }
+  setKeyWindow(state, out, 0);
+
   switch (hit.kind) {
     case Hit::Kind::Extra:
       if (!closedPanels.count(hit.extra)) clickExtra(state, out, hit.extra);
       break;
     case Hit::Kind::OwnItem:
+      if (closedPopoversOf.count(hit.ownItem)) break;
       state.pressedOwnItem = hit.ownItem;
       sendAction(state, out, hit.ownItem, event);
       break;
@@ -98,6 +126,11 @@ pid_t mouseDown(SimState& state, Outbox& out, const InputEvent& event, Point p) 
 }
 
 pid_t mouseUp(SimState& state, Outbox& out, const InputEvent& event, Point p) {
+  // A press in one of this process's windows ends there, wherever the pointer went.
+  if (const auto window = std::exchange(state.pressedWindow, 0); window != 0) {
+    postMouseToWindow(state, out, window, event, p);
+    return state.selfPid();
+  }
   const auto hit = hitTest(state, p);
   const auto pressed = std::exchange(state.pressedOwnItem, 0);
   if (pressed != 0 && hit.kind == Hit::Kind::OwnItem && hit.ownItem == pressed)
@@ -136,21 +169,32 @@ void routeEvent(SimState& state, Outbox& out, InputEvent event) {
       state.world.pointer = event.location;
       target = mouseUp(state, effects, event, p);
       break;
-    case EventType::MouseMoved:
+    case EventType::MouseMoved: {
       state.world.pointer = event.location;
       trackPointer(state, p);
-      target = ownerOfHit(state, hitTest(state, p));
+      const auto hit = hitTest(state, p);
+      if (isOwnWindow(state, hit)) postMouseToWindow(state, effects, hit.window, event, p);
+      target = ownerOfHit(state, hit);
       break;
+    }
     case EventType::ScrollWheel:
       state.world.pointer = event.location;
       target = ownerOfHit(state, hitTest(state, p));
       break;
     case EventType::KeyDown:
     case EventType::KeyUp:
-      // Keys go to the menu being tracked, else to the frontmost application.
-      target = state.menu ? state.menu->windowOwner : state.frontmost;
-      // The open menu takes the arrow keys, Return and Escape.
-      if (event.type == EventType::KeyDown) menuKeyDown(state, effects, event.keyCode);
+      // Keys go to the menu being tracked, else to this process's key window, else to the
+      // frontmost application.
+      if (state.menu) {
+        target = state.menu->windowOwner;
+        // The open menu takes the arrow keys, Return and Escape.
+        if (event.type == EventType::KeyDown) menuKeyDown(state, effects, event.keyCode);
+      } else if (state.keyWindow != 0) {
+        target = state.selfPid();
+        postKeyToWindow(effects, state.keyWindow, event);
+      } else {
+        target = state.frontmost;
+      }
       break;
   }
   event.targetPid = target;

@@ -22,6 +22,7 @@
 #include "platform/sim/menu_layout.h"
 #include "platform/status_bar.h"
 #include "platform/window_server.h"
+#include "platform/windows.h"
 #include "platform/workspace.h"
 
 namespace tucklet::sim {
@@ -38,6 +39,8 @@ constexpr int kDesktopWindowLayer = -2147483628;
 constexpr int kMenuWindowLayer = 101;
 constexpr int kStatusItemWindowLayer = 25;
 constexpr int kMenuBarWindowLayer = 24;
+// Popovers under a status item float with the pop-up menus.
+constexpr int kPopoverWindowLayer = 101;
 
 // Work gathered while the lock is held, carried out after it is released: `now` runs on the
 // calling thread (run loop tracking), `later` is posted to the main queue after its delay.
@@ -120,6 +123,14 @@ struct WindowEntry {
   // A window a press opened (a popover-like panel): a mouse down outside it closes it.
   bool transient = false;
   ExtraId openedBy = 0;
+
+  // One of this process's own windows: the product draws it and takes its input.
+  std::shared_ptr<platform::WindowContent> content;
+  platform::MenuAppearance appearance = platform::MenuAppearance::System;
+  bool popover = false;
+  std::uint64_t underOwnItem = 0;  // a popover's status item
+  double arrowX = 0;               // a popover's arrow, from the window's left edge
+  std::shared_ptr<std::function<void()>> closed;
 };
 
 // The one menu open on the desktop: an extra's menu, or this process's pop-up menu.
@@ -201,6 +212,8 @@ struct SimState {
   pid_t frontmost = 0;
   std::optional<ActiveMenu> menu;
   std::uint64_t pressedOwnItem = 0;  // the own status item a mouse button went down on
+  platform::WindowNumber keyWindow = 0;      // this process's key window (0: none)
+  platform::WindowNumber pressedWindow = 0;  // the own window a mouse button went down in
 
   std::map<std::uint64_t, AssertionEntry> assertions;
   std::map<std::uint64_t, ObserverEntry> observers;

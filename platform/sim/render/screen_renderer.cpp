@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "platform/qt/gui/image_painter.h"
+#include "platform/qt/gui/window_picture.h"
 
 namespace tucklet::sim {
 
@@ -271,6 +272,69 @@ void drawMenu(QPainter& painter, const OpenMenu& menu, const QRectF& r, double s
   }
 }
 
+
+// One of this process's own windows: a popover's material and arrow, or a window with its title
+// bar, and the content's own picture inside.
+void drawOwnWindow(QPainter& painter, const OwnWindowInfo& window, const QRectF& r,
+                   const QRectF& content, double s) {
+  const auto& palette = paletteFor(window.dark);
+  QPainterPath shape;
+  if (window.popover) {
+    const double radius = kPopoverCornerRadius * s;
+    const QRectF body(content.left(), content.top(), content.width(), content.height());
+    shape.addRoundedRect(body, radius, radius);
+    const double tipX = r.left() + window.arrowX * s;
+    const double half = kPopoverArrowWidth / 2 * s;
+    QPainterPath arrow;
+    arrow.moveTo(tipX - half, body.top() + 0.5 * s);
+    arrow.cubicTo(tipX - half * 0.45, body.top(), tipX - half * 0.35, r.top(), tipX, r.top());
+    arrow.cubicTo(tipX + half * 0.35, r.top(), tipX + half * 0.45, body.top(), tipX + half,
+                  body.top() + 0.5 * s);
+    arrow.closeSubpath();
+    shape = shape.united(arrow);
+    drawShadow(painter, body, radius, s);
+  } else {
+    shape.addRoundedRect(r, 10 * s, 10 * s);
+    drawShadow(painter, r, 10 * s, s);
+  }
+  const QColor material = window.dark ? QColor(44, 44, 46, 252) : QColor(246, 246, 246, 252);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(material);
+  painter.drawPath(shape);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(palette.outerEdge, s * 0.5));
+  painter.drawPath(shape);
+  if (palette.innerEdge.alpha() > 0) {
+    painter.save();
+    painter.setClipPath(shape);
+    painter.setPen(QPen(palette.innerEdge, s));
+    painter.drawPath(shape);
+    painter.restore();
+  }
+  if (!window.popover) {
+    const QRectF titleBar(r.left(), r.top(), r.width(), content.top() - r.top());
+    const QColor lights[] = {QColor(255, 95, 87), QColor(254, 188, 46), QColor(40, 200, 64)};
+    for (int i = 0; i < 3; ++i) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(lights[i]);
+      painter.drawEllipse(QPointF(titleBar.left() + (20 + 20 * i) * s, titleBar.center().y()),
+                          6 * s, 6 * s);
+    }
+    painter.setPen(palette.text);
+    painter.setFont(barFont(s, true));
+    painter.drawText(titleBar, Qt::AlignCenter, QString::fromStdString(window.title));
+  }
+  if (auto* picture = dynamic_cast<platform::WindowPicture*>(window.content.get())) {
+    const auto image = picture->picture(s);
+    if (!image.isNull()) {
+      painter.save();
+      painter.setClipPath(shape);
+      painter.drawImage(QRectF(content.topLeft(), QSizeF(image.size())), image);
+      painter.restore();
+    }
+  }
+}
+
 }  // namespace
 
 QFont menuFont(MenuText style, double scale) {
@@ -312,9 +376,14 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
   drawWallpaper(painter, image.size());
 
   const auto windows = desktop_.windowServer().onScreenWindows(true);
-  // Ordinary windows, back to front.
+  const auto ownWindows = desktop_.ownWindows();
+  const auto isOwn = [&ownWindows](platform::WindowNumber number) {
+    return std::any_of(ownWindows.begin(), ownWindows.end(),
+                       [number](const OwnWindowInfo& w) { return w.number == number; });
+  };
+  // Ordinary windows of other applications, back to front.
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-    if (it->layer != 0) continue;
+    if (it->layer != 0 || isOwn(it->number)) continue;
     const auto r = canvas.fromWindowList(it->bounds, primaryTop);
     painter.setPen(QPen(QColor(0, 0, 0, 60), scale_));
     painter.setBrush(QColor(250, 250, 250));
@@ -421,6 +490,12 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
     }
   }
 
+  // This process's windows and popovers, back to front, then open menus on top.
+  if (screenIndex == 0) {
+    for (auto it = ownWindows.rbegin(); it != ownWindows.rend(); ++it)
+      drawOwnWindow(painter, *it, canvas.fromWindowList(it->frame, primaryTop),
+                    canvas.fromWindowList(it->contentFrame, primaryTop), scale_);
+  }
   // Open menus on top.
   for (const auto& menu : desktop_.openMenus())
     drawMenu(painter, menu, canvas.fromWindowList(menu.frame, primaryTop), scale_);

@@ -1,0 +1,448 @@
+#include "panel/access_panel_view.h"
+
+#include <QAbstractButton>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "panel/access_panel.h"
+#include "platform/qt/gui/image_painter.h"
+
+namespace tucklet {
+
+namespace {
+
+namespace pl = panel_layout;
+
+QFont panelFont(double pixels, QFont::Weight weight = QFont::Normal) {
+  QFont font;
+  font.setFamilies({"Inter", "DejaVu Sans"});
+  font.setPixelSize(static_cast<int>(std::lround(pixels)));
+  font.setWeight(weight);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  return font;
+}
+
+bool isDark(const QWidget* widget) {
+  return widget->palette().color(QPalette::Window).lightness() < 128;
+}
+
+QColor textColor(const QWidget* widget) {
+  return widget->palette().color(QPalette::WindowText);
+}
+
+QColor secondaryColor(const QWidget* widget) {
+  return widget->palette().color(QPalette::PlaceholderText);
+}
+
+// An image of the platform at `target` (points), drawn at the painter's pixel density so that it
+// stays crisp; symbols in `tint`.
+void paintIcon(QPainter& painter, const platform::Image& image, const QRectF& target,
+               const QColor& tint) {
+  const double density = painter.device()->devicePixelRatioF();
+  const QSize pixels(static_cast<int>(std::lround(target.width() * density)),
+                     static_cast<int>(std::lround(target.height() * density)));
+  QImage picture = platform::renderImage(image, pixels, tint);
+  if (picture.isNull()) return;
+  picture.setDevicePixelRatio(density);
+  painter.drawImage(target.topLeft(), picture);
+}
+
+// A widget that never paints its own ground: the popover's material shows through.
+void seeThrough(QWidget* widget) {
+  widget->setAutoFillBackground(false);
+  widget->setAttribute(Qt::WA_TranslucentBackground, true);
+}
+
+class EmptyResult final : public QWidget {
+ public:
+  explicit EmptyResult(QWidget* parent) : QWidget(parent) {
+    setFixedHeight(static_cast<int>(pl::kEmptyHeight));
+    setAccessibleName("No matching items");
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double side = 30;
+    const QRectF symbol(width() / 2.0 - side / 2, height() / 2.0 - side + 2, side, side);
+    paintIcon(painter, *platform::Image::symbol("magnifyingglass"), symbol, secondaryColor(this));
+    painter.setFont(panelFont(14, QFont::DemiBold));
+    painter.setPen(secondaryColor(this));
+    painter.drawText(QRectF(0, symbol.bottom() + 8, width(), 20), Qt::AlignHCenter | Qt::AlignTop,
+                     "No matching items");
+  }
+};
+
+// One match in the search results: icon, name and, below it, the application's name.
+class ResultRow final : public QWidget {
+ public:
+  ResultRow(AccessPanel& panel, const PanelCandidate& candidate, bool selected, QWidget* parent)
+      : QWidget(parent), panel_(panel), candidate_(candidate), selected_(selected) {
+    setFixedHeight(static_cast<int>(pl::kRowHeight));
+    setAccessibleName(QString::fromStdString(candidate.displayName));
+    setToolTip(QString::fromStdString(candidate.displayName));
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF row = QRectF(rect()).adjusted(6, 1, -6, -1);
+    QColor name = textColor(this), app = secondaryColor(this);
+    if (selected_) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(palette().color(QPalette::Highlight));
+      painter.drawRoundedRect(row, 6, 6);
+      name = QColor(255, 255, 255);
+      app = QColor(255, 255, 255, 200);
+    }
+    const double left = row.left() + 8;
+    const QRectF icon(left, row.center().y() - pl::kRowIcon / 2, pl::kRowIcon, pl::kRowIcon);
+    paintIcon(painter, *candidate_.icon, icon, name);
+    const double textLeft = icon.right() + pl::kRowSpacing;
+    const double textWidth = row.right() - 8 - textLeft;
+    const QFont title = panelFont(13), caption = panelFont(10.5);
+    painter.setFont(title);
+    painter.setPen(name);
+    painter.drawText(QRectF(textLeft, row.top() + 2, textWidth, 17), Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetricsF(title).elidedText(
+                         QString::fromStdString(candidate_.displayName), Qt::ElideRight, textWidth));
+    painter.setFont(caption);
+    painter.setPen(app);
+    painter.drawText(QRectF(textLeft, row.top() + 18, textWidth, 13), Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetricsF(caption).elidedText(QString::fromStdString(candidate_.appName),
+                                                       Qt::ElideRight, textWidth));
+  }
+  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    // A single click opens the item, as Return does for the selection.
+    if (rect().contains(event->position().toPoint())) panel_.openFromPanel(candidate_.item);
+  }
+
+ private:
+  AccessPanel& panel_;
+  const PanelCandidate& candidate_;
+  bool selected_;
+};
+
+// One item of the overflow grid: its icon, 22 points, in a 40 × 32 borderless button.
+class IconCell final : public QAbstractButton {
+ public:
+  IconCell(AccessPanel& panel, const PanelCandidate& candidate, bool highlighted, QWidget* parent)
+      : QAbstractButton(parent), candidate_(candidate), highlighted_(highlighted) {
+    setFixedSize(static_cast<int>(pl::kCellWidth), static_cast<int>(pl::kCellHeight));
+    setFocusPolicy(Qt::NoFocus);
+    setToolTip(QString::fromStdString(candidate.displayName));
+    setAccessibleName(QString::fromStdString(candidate.displayName));
+    connect(this, &QAbstractButton::clicked, this,
+            [&panel, item = candidate.item] { panel.openFromPanel(item); });
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (highlighted_ || isDown()) {
+      QColor fill = isDown() ? textColor(this) : palette().color(QPalette::Highlight);
+      fill.setAlpha(isDown() ? 40 : 70);
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(fill);
+      painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 7, 7);
+    }
+    const QRectF icon(width() / 2.0 - pl::kCellIcon / 2, height() / 2.0 - pl::kCellIcon / 2,
+                      pl::kCellIcon, pl::kCellIcon);
+    paintIcon(painter, *candidate_.icon, icon, textColor(this));
+  }
+
+ private:
+  const PanelCandidate& candidate_;
+  bool highlighted_;
+};
+
+// The grid's cells: six adaptive columns across the width inside 12-point margins, each cell
+// centred in its column, rows `spacing` apart.
+class IconGrid final : public QWidget {
+ public:
+  IconGrid(double spacing, QWidget* parent) : QWidget(parent), spacing_(spacing) {
+    seeThrough(this);
+  }
+  void add(IconCell* cell) { cells_.push_back(cell); }
+  int heightFor(std::size_t count) const {
+    const auto rows = pl::gridRows(count);
+    if (rows == 0) return 0;
+    return static_cast<int>(std::ceil(2 * pl::kGridMargin + rows * pl::kCellHeight +
+                                       (rows - 1) * spacing_));
+  }
+  QSize sizeHint() const override {
+    return {static_cast<int>(pl::kWidth), heightFor(cells_.size())};
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent*) override {
+    const double inner = width() - 2 * pl::kGridMargin;
+    const int columns = std::max(
+        1, std::min(pl::kGridColumns, static_cast<int>(inner / pl::kGridColumnMinimum)));
+    const double column = inner / columns;
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
+      const auto row = i / static_cast<std::size_t>(columns);
+      const auto col = i % static_cast<std::size_t>(columns);
+      const double x = pl::kGridMargin + col * column + (column - pl::kCellWidth) / 2;
+      const double y = pl::kGridMargin + row * (pl::kCellHeight + spacing_);
+      cells_[i]->move(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+    }
+  }
+
+ private:
+  double spacing_;
+  std::vector<IconCell*> cells_;
+};
+
+QScrollArea* scrollArea(QWidget* parent, double height) {
+  auto* area = new QScrollArea(parent);
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(true);
+  area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  area->setFocusPolicy(Qt::NoFocus);
+  area->setFixedHeight(static_cast<int>(std::lround(height)));
+  seeThrough(area);
+  seeThrough(area->viewport());
+  return area;
+}
+
+class Divider final : public QWidget {
+ public:
+  explicit Divider(QWidget* parent) : QWidget(parent) { setFixedHeight(1); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), isDark(this) ? QColor(255, 255, 255, 30) : QColor(0, 0, 0, 26));
+  }
+};
+
+}  // namespace
+
+SearchField::SearchField(AccessPanel& panel, QWidget* parent) : QLineEdit(parent), panel_(panel) {
+  setPlaceholderText("Search menu bar items");
+  setAccessibleName("Search menu bar items");
+  setFixedHeight(static_cast<int>(pl::kFieldHeight));
+  setFont(panelFont(13));
+  setTextMargins(18, 0, 4, 0);
+  setFrame(false);
+  connect(this, &QLineEdit::textEdited, this,
+          [this](const QString& text) { panel_.setQuery(text.toStdString()); });
+}
+
+void SearchField::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Down:
+      panel_.move(+1);
+      return;
+    case Qt::Key_Up:
+      panel_.move(-1);
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      panel_.submit();
+      return;
+    case Qt::Key_Escape:
+      panel_.cancel();
+      return;
+    default:
+      QLineEdit::keyPressEvent(event);
+  }
+}
+
+void SearchField::paintEvent(QPaintEvent* event) {
+  {
+    // The field's rounded ground, and the ring a focused field wears.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool dark = isDark(this);
+    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(dark ? QColor(255, 255, 255, 38) : QColor(0, 0, 0, 38), 1));
+    painter.setBrush(dark ? QColor(255, 255, 255, 20) : QColor(255, 255, 255));
+    painter.drawRoundedRect(box, 6, 6);
+    if (focusWidget() == this || window()->focusWidget() == this) {
+      QColor ring = palette().color(QPalette::Highlight);
+      ring.setAlpha(150);
+      painter.setPen(QPen(ring, 2.5));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRoundedRect(QRectF(rect()).adjusted(1.25, 1.25, -1.25, -1.25), 5.5, 5.5);
+    }
+    paintIcon(painter, *platform::Image::symbol("magnifyingglass"),
+              QRectF(6, height() / 2.0 - 6.5, 13, 13), secondaryColor(this));
+  }
+  QLineEdit::paintEvent(event);
+}
+
+AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
+    : panel_(panel), overflowSpacing_(overflowSpacing) {
+  setFixedWidth(static_cast<int>(pl::kWidth));
+  setFont(panelFont(13));
+  seeThrough(this);
+  setAccessibleName(panel_.state() && panel_.state()->search() ? "Search menu bar items"
+                                                                : "Menu bar items");
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(0, 0, 0, 0);
+  root->setSpacing(0);
+
+  const bool search = panel_.state() && panel_.state()->search();
+  if (search) {
+    auto* box = new QWidget(this);
+    seeThrough(box);
+    auto* boxLayout = new QVBoxLayout(box);
+    const int pad = static_cast<int>(pl::kFieldPadding);
+    boxLayout->setContentsMargins(pad, pad, pad, pad);
+    field_ = new SearchField(panel_, box);
+    boxLayout->addWidget(field_);
+    root->addWidget(box);
+  }
+
+  contentSlot_ = new QWidget(this);
+  seeThrough(contentSlot_);
+  auto* slotLayout = new QVBoxLayout(contentSlot_);
+  slotLayout->setContentsMargins(0, 0, 0, 0);
+  slotLayout->setSpacing(0);
+  root->addWidget(contentSlot_);
+  root->addWidget(new Divider(this));
+
+  auto* footer = new QWidget(this);
+  seeThrough(footer);
+  auto* footerLayout = new QHBoxLayout(footer);
+  const int pad = static_cast<int>(pl::kFooterPadding);
+  footerLayout->setContentsMargins(pad + 2, pad, pad, pad);
+  auto* hint = new QLabel(search ? "↑ ↓ to select · Return to open" : "Menu bar items", footer);
+  hint->setFont(panelFont(11));
+  hint->setForegroundRole(QPalette::PlaceholderText);
+  footerLayout->addWidget(hint);
+  footerLayout->addStretch(1);
+  auto* settings = new QPushButton("Settings…", footer);
+  settings->setFlat(true);
+  settings->setFocusPolicy(Qt::NoFocus);
+  settings->setFont(panelFont(12));
+  settings->setCursor(Qt::PointingHandCursor);
+  connect(settings, &QPushButton::clicked, this, [this] { panel_.settingsButton(); });
+  footerLayout->addWidget(settings);
+  root->addWidget(footer);
+
+  applyAppearance();
+  refresh();
+}
+
+QWidget* AccessPanelView::buildContent() {
+  const auto* state = panel_.state();
+  if (!state || state->matches().empty()) return new EmptyResult(contentSlot_);
+  const auto& candidates = state->candidates();
+  const auto& matches = state->matches();
+
+  if (state->search()) {
+    auto* area = scrollArea(contentSlot_, pl::listHeight(matches.size()));
+    auto* list = new QWidget(area);
+    seeThrough(list);
+    auto* layout = new QVBoxLayout(list);
+    const int pad = static_cast<int>(pl::kListPadding);
+    layout->setContentsMargins(0, pad, 0, pad);
+    layout->setSpacing(0);
+    const auto selected = state->selectedMatch();
+    ResultRow* selectedRow = nullptr;
+    for (std::size_t i = 0; i < matches.size(); ++i) {
+      auto* row = new ResultRow(panel_, candidates[matches[i]], selected == i, list);
+      if (selected == i) selectedRow = row;
+      layout->addWidget(row);
+    }
+    layout->addStretch(1);
+    area->setWidget(list);
+    if (selectedRow) {
+      list->adjustSize();
+      area->ensureWidgetVisible(selectedRow, 0, pad);
+    }
+    return area;
+  }
+
+  auto* area = scrollArea(contentSlot_, pl::gridHeight(matches.size()));
+  auto* grid = new IconGrid(overflowSpacing_, area);
+  const auto selected = state->movedByKeys() ? state->selectedMatch() : std::nullopt;
+  for (std::size_t i = 0; i < matches.size(); ++i)
+    grid->add(new IconCell(panel_, candidates[matches[i]], selected == i, grid));
+  grid->setMinimumHeight(grid->heightFor(matches.size()));
+  area->setWidget(grid);
+  return area;
+}
+
+void AccessPanelView::refresh() {
+  // The binding wins: the field shows the panel's query, and equal text is not set again.
+  if (field_ && panel_.state()) {
+    const auto query = QString::fromStdString(panel_.state()->query());
+    if (field_->text() != query) field_->setText(query);
+  }
+  if (content_) {
+    content_->hide();
+    contentSlot_->layout()->removeWidget(content_);
+    content_->deleteLater();
+  }
+  content_ = buildContent();
+  contentSlot_->layout()->addWidget(content_);
+  content_->show();
+  // Laid out now rather than when the event loop comes round: the window takes the new size at
+  // once, and the panel is drawn as it is.
+  layout()->activate();
+  adjustSize();
+}
+
+void AccessPanelView::focusField() {
+  if (field_) {
+    field_->setFocus(Qt::OtherFocusReason);
+    field_->update();
+  }
+}
+
+void AccessPanelView::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Down:
+      panel_.move(+1);
+      return;
+    case Qt::Key_Up:
+      panel_.move(-1);
+      return;
+    case Qt::Key_Escape:
+      panel_.cancel();
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+void AccessPanelView::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::PaletteChange) applyAppearance();
+  QWidget::changeEvent(event);
+}
+
+void AccessPanelView::applyAppearance() {
+  const bool dark = isDark(this);
+  if (field_) {
+    QPalette p = field_->palette();
+    p.setColor(QPalette::Base, Qt::transparent);
+    field_->setPalette(p);
+  }
+  for (auto* button : findChildren<QPushButton*>()) {
+    button->setStyleSheet(
+        QString("QPushButton { border: none; background: transparent; padding: 2px 4px; color: %1; }"
+                "QPushButton:pressed { color: %2; }")
+            .arg(dark ? "rgba(255,255,255,222)" : "rgba(0,0,0,217)",
+                 dark ? "rgba(255,255,255,140)" : "rgba(0,0,0,128)"));
+  }
+  update();
+}
+
+}  // namespace tucklet

@@ -1,0 +1,17 @@
+// What a window's content looks like, for whoever draws the screen: window content drawn by Qt
+// offers its picture through this interface beside `platform::WindowContent`.
+#pragma once
+
+#include <QImage>
+
+namespace tucklet::platform {
+
+class WindowPicture {
+ public:
+  virtual ~WindowPicture() = default;
+  // The content at `scale` device pixels per point, on a transparent ground (the window's own
+  // background is drawn by the platform, a popover's material for instance).
+  virtual QImage picture(double scale) = 0;
+};
+
+}  // namespace tucklet::platform

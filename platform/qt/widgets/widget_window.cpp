@@ -1,0 +1,196 @@
+#include "platform/qt/widgets/widget_window.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleFactory>
+
+namespace tucklet::platform {
+
+namespace {
+
+Qt::KeyboardModifiers qtModifiers(std::uint32_t flags) {
+  // Qt's convention for the Mac: Control is the Command key, Meta the Control key.
+  Qt::KeyboardModifiers modifiers;
+  if (flags & ModifierShift) modifiers |= Qt::ShiftModifier;
+  if (flags & ModifierCommand) modifiers |= Qt::ControlModifier;
+  if (flags & ModifierOption) modifiers |= Qt::AltModifier;
+  if (flags & ModifierControl) modifiers |= Qt::MetaModifier;
+  return modifiers;
+}
+
+// The widget a press at `pos` (in `window`) goes to: the deepest enabled child there.
+QWidget* targetAt(QWidget* window, QPoint pos) {
+  QWidget* child = window->childAt(pos);
+  while (child && !child->isEnabled() && child != window)
+    child = child->parentWidget();
+  return child ? child : window;
+}
+
+}  // namespace
+
+WidgetWindowContent::WidgetWindowContent(QWidget* widget) : widget_(widget) {
+  if (!widget_) return;
+  // Qt sees a shown window (layouts, polish, focus chains); the display never does: the platform
+  // draws it where it belongs.
+  widget_->setAttribute(Qt::WA_DontShowOnScreen, true);
+  widget_->setStyle(QStyleFactory::create("Fusion"));
+  widget_->show();
+}
+
+WidgetWindowContent::~WidgetWindowContent() {
+  if (widget_) widget_->hide();
+}
+
+Size WidgetWindowContent::preferredSize() {
+  if (!widget_) return {};
+  widget_->adjustSize();
+  return {static_cast<double>(widget_->width()), static_cast<double>(widget_->height())};
+}
+
+void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
+  if (!widget_) return;
+  const QPointF windowPos(local.x, local.y);
+  const QPoint pos = windowPos.toPoint();
+  QEvent::Type type = QEvent::MouseMove;
+  Qt::MouseButton button = Qt::NoButton;
+  Qt::MouseButtons buttons = Qt::NoButton;
+  QWidget* target = nullptr;
+  switch (event.type) {
+    case EventType::LeftMouseDown:
+    case EventType::RightMouseDown:
+      type = QEvent::MouseButtonPress;
+      button = event.type == EventType::LeftMouseDown ? Qt::LeftButton : Qt::RightButton;
+      buttons = button;
+      target = targetAt(widget_, pos);
+      pressed_ = target;
+      // A click focuses what takes focus by click, as a click in a key window does.
+      for (QWidget* w = target; w; w = w->isWindow() ? nullptr : w->parentWidget()) {
+        if (w->focusPolicy() & Qt::ClickFocus) {
+          w->setFocus(Qt::MouseFocusReason);
+          break;
+        }
+      }
+      break;
+    case EventType::LeftMouseUp:
+    case EventType::RightMouseUp:
+      type = QEvent::MouseButtonRelease;
+      button = event.type == EventType::LeftMouseUp ? Qt::LeftButton : Qt::RightButton;
+      target = pressed_ ? pressed_.data() : targetAt(widget_, pos);
+      pressed_ = nullptr;
+      break;
+    case EventType::MouseMoved:
+      target = targetAt(widget_, pos);
+      break;
+    default:
+      return;
+  }
+  const QPointF targetPos = target->mapFrom(widget_, windowPos);
+  QMouseEvent mouse(type, targetPos, windowPos, widget_->mapToGlobal(windowPos), button, buttons,
+                    qtModifiers(event.modifiers));
+  QApplication::sendEvent(target, &mouse);
+}
+
+void WidgetWindowContent::keyEvent(const InputEvent& event) {
+  if (!widget_) return;
+  if (event.type != EventType::KeyDown && event.type != EventType::KeyUp) return;
+  const QString text = QString::fromStdString(event.characters);
+  int key = qtKey(event.keyCode);
+  if (key == 0 && !text.isEmpty()) key = text.at(0).toUpper().unicode();
+  const bool down = event.type == EventType::KeyDown;
+  // Keys that move or end something type no text.
+  const QString typed = qtKey(event.keyCode) != 0 && event.keyCode != key_code::Space ? QString() : text;
+  QKeyEvent keyEvent(down ? QEvent::KeyPress : QEvent::KeyRelease, key,
+                     qtModifiers(event.modifiers), typed);
+  QWidget* target = widget_->focusWidget();
+  QApplication::sendEvent(target ? target : widget_.data(), &keyEvent);
+}
+
+void WidgetWindowContent::keyChanged(bool isKey) {
+  key_ = isKey;
+  if (!widget_) return;
+  // Controls draw themselves active while their window is key.
+  QEvent change(isKey ? QEvent::WindowActivate : QEvent::WindowDeactivate);
+  QApplication::sendEvent(widget_, &change);
+}
+
+void WidgetWindowContent::appearanceChanged(bool dark) {
+  dark_ = dark;
+  if (widget_) widget_->setPalette(appearancePalette(dark));
+}
+
+QImage WidgetWindowContent::picture(double scale) {
+  if (!widget_) return {};
+  const QSize pixels = (QSizeF(widget_->size()) * scale).toSize();
+  if (pixels.isEmpty()) return {};
+  QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  widget_->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+  painter.end();
+  return image;
+}
+
+QPalette appearancePalette(bool dark) {
+  QPalette p;
+  const QColor text = dark ? QColor(255, 255, 255, 222) : QColor(0, 0, 0, 217);
+  const QColor secondary = dark ? QColor(255, 255, 255, 140) : QColor(0, 0, 0, 128);
+  const QColor window = dark ? QColor(40, 40, 42) : QColor(236, 236, 236);
+  const QColor base = dark ? QColor(30, 30, 32) : QColor(255, 255, 255);
+  const QColor button = dark ? QColor(70, 70, 72) : QColor(255, 255, 255);
+  const QColor accent(10, 110, 230);
+  for (auto group : {QPalette::Active, QPalette::Inactive}) {
+    p.setColor(group, QPalette::Window, window);
+    p.setColor(group, QPalette::WindowText, text);
+    p.setColor(group, QPalette::Base, base);
+    p.setColor(group, QPalette::AlternateBase, window);
+    p.setColor(group, QPalette::Text, text);
+    p.setColor(group, QPalette::PlaceholderText, secondary);
+    p.setColor(group, QPalette::Button, button);
+    p.setColor(group, QPalette::ButtonText, text);
+    p.setColor(group, QPalette::Highlight, accent);
+    p.setColor(group, QPalette::HighlightedText, Qt::white);
+    p.setColor(group, QPalette::Mid, dark ? QColor(255, 255, 255, 40) : QColor(0, 0, 0, 40));
+    p.setColor(group, QPalette::Light, dark ? QColor(90, 90, 92) : Qt::white);
+    p.setColor(group, QPalette::Dark, dark ? QColor(20, 20, 20) : QColor(160, 160, 160));
+    p.setColor(group, QPalette::ToolTipBase, base);
+    p.setColor(group, QPalette::ToolTipText, text);
+  }
+  p.setColor(QPalette::Disabled, QPalette::Text, secondary);
+  p.setColor(QPalette::Disabled, QPalette::WindowText, secondary);
+  p.setColor(QPalette::Disabled, QPalette::ButtonText, secondary);
+  return p;
+}
+
+int qtKey(std::uint16_t keyCode) {
+  switch (keyCode) {
+    case key_code::Return:
+      return Qt::Key_Return;
+    case key_code::KeypadEnter:
+      return Qt::Key_Enter;
+    case key_code::Tab:
+      return Qt::Key_Tab;
+    case key_code::Space:
+      return Qt::Key_Space;
+    case key_code::Delete:
+      return Qt::Key_Backspace;
+    case key_code::Escape:
+      return Qt::Key_Escape;
+    case key_code::LeftArrow:
+      return Qt::Key_Left;
+    case key_code::RightArrow:
+      return Qt::Key_Right;
+    case key_code::DownArrow:
+      return Qt::Key_Down;
+    case key_code::UpArrow:
+      return Qt::Key_Up;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace tucklet::platform

@@ -1,0 +1,48 @@
+// Any top-level Qt widget of this process as the content of one of its platform windows
+// (`platform::Windows`): the widget is laid out and "shown" for Qt without a window of its own on
+// the display, the platform's pointer and key events reach it as ordinary Qt mouse and key events
+// (a press goes to the child under the pointer and gives it focus when it takes focus by click,
+// keys go to the focused child and travel up to its parents while unhandled), it is drawn for the
+// platform at any scale, and it wears a light or a dark palette as its window's appearance says.
+//
+// Needs a QApplication. The widget stays the caller's; the content does nothing once it is gone.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/qt/gui/window_picture.h"
+#include "platform/windows.h"
+
+namespace tucklet::platform {
+
+class WidgetWindowContent final : public WindowContent, public WindowPicture {
+ public:
+  explicit WidgetWindowContent(QWidget* widget);
+  ~WidgetWindowContent() override;
+
+  QWidget* widget() const { return widget_; }
+  bool isKey() const { return key_; }
+  bool isDark() const { return dark_; }
+
+  Size preferredSize() override;
+  void mouseEvent(const InputEvent& event, Point local) override;
+  void keyEvent(const InputEvent& event) override;
+  void keyChanged(bool isKey) override;
+  void appearanceChanged(bool dark) override;
+  QImage picture(double scale) override;
+
+ private:
+  QPointer<QWidget> widget_;
+  QPointer<QWidget> pressed_;  // the child a press went to, until the release
+  bool key_ = false;
+  bool dark_ = false;
+};
+
+// The palette of a window in the light or the dark appearance, in the system's colours.
+QPalette appearancePalette(bool dark);
+
+// The Qt key of a platform key code; 0 for keys without one (text keys are told by their text).
+int qtKey(std::uint16_t keyCode);
+
+}  // namespace tucklet::platform
