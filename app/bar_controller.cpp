@@ -83,7 +83,7 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .accessPanelShown = [this] { return accessPanel_->accessPopover(); },
           .closeAccessPanel = [this] { accessPanel_->closeAccessPanel(); },
           .showAccessPanel = [this](bool search) { accessPanel_->showAccessPanel(search); },
-          .applyPreset = {},
+          .applyPreset = [this](const VisibilityPreset& preset) { applyPreset(preset); },
           .openSettingsWindow = {},
           .availableVersion = [this] { return updates_->availableVersion(); },
           .canCheckForUpdates = [this] { return updates_->canCheckForUpdates(); },
@@ -123,6 +123,22 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
 
   statusItem_->refreshStatusItem();
 
+  // Registers the shortcuts and starts the timer and monitors the configuration asks for.
+  featureRuntime_ = std::make_unique<FeatureRuntime>(
+      platform_, *preferences_, lifetime_, nativeVisibility_,
+      ownBundleIdentifier(platform_.workspace), *statusItem_,
+      FeatureRuntime::Links{
+          .accessPanelShown = [this] { return accessPanel_->accessPopover(); },
+          .showAccessPanel = [this](bool search) { accessPanel_->showAccessPanel(search); },
+          .closeAccessPanel = [this] { accessPanel_->closeAccessPanel(); },
+          .scheduleAutoCollapse = [this] { engine_->scheduleAutoCollapse(); },
+          .items = [this]() -> const std::vector<BarItem>& { return inventory_->items(); },
+          .openItem = [this](const BarItem& item) { opener_->openItem(item); },
+          .toggleReveal = [this] { toggleReveal(); },
+          .shortcutErrorsChanged =
+              [this](const std::vector<std::string>& errors) { shortcutErrors_ = errors; },
+      });
+
   showOnboarding_ = profileOnboarding_ || !(engine_->trusted() && preferences_->setupComplete());
   platform_.runLoop.asyncAfter(showOnboarding_ ? 0.0 : startupDelay,
                                lifetime_.guard([this] { startupStep(); }));
@@ -159,9 +175,15 @@ BarController::~BarController() {
 }
 
 void BarController::reactToPreference(const std::string& key) {
+  const bool visibility = key == "visibleBundles" || key == "visibleSystemItems" ||
+                          key == "hideBattery" || key == "hideDateTime";
+  // The runtime exists once creation has finished; nothing is assigned before that.
+  if (featureRuntime_) {
+    if (key == "features") featureRuntime_->synchronise();
+    if (visibility) featureRuntime_->visibilityChanged();
+  }
   if (key == "symbol" || key == "showCount" || key == "excludedIDs" || key == "features" ||
-      key == "visibleBundles" || key == "visibleSystemItems" || key == "hideBattery" ||
-      key == "hideDateTime") {
+      visibility) {
     statusItem_->refreshStatusItem();
   } else if (key == "autoCollapse" || key == "collapseDelay") {
     engine_->scheduleAutoCollapse();
@@ -241,9 +263,19 @@ void BarController::setLoginItem(bool enabled) {
   }
 }
 
+void BarController::applyPreset(const VisibilityPreset& preset) {
+  featureRuntime_->applyPresetManually(preset);
+}
+
+void BarController::setRecordingShortcut(bool recording) {
+  featureRuntime_->setRecordingShortcut(recording);
+}
+
 void BarController::applicationWillTerminate() {
   // Nothing scheduled before this point may hide anything once the menu bar is restored.
   lifetime_.end();
+  // The user's own visibility settings are stored again, never a rule's preset.
+  featureRuntime_->stop();
   if (onboarding_) {
     onboarding_->endHandOff();
     onboarding_->closeWindow();

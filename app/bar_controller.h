@@ -1,6 +1,6 @@
 // BarController: the hub Tucklet's behaviour hangs on. It creates the parts in the order the
 // program comes up - the status item, the divider, the items menu, the visibility engine, the
-// inventory, the item opener, the access panel - wires their events together, and runs the few sequences whose steps
+// inventory, the item opener, the access panel, the feature runtime - wires their events together, and runs the few sequences whose steps
 // cross parts: the start-up step, showing everything, the reveal toggle, onboarding and the
 // termination path that restores the menu bar.
 //
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/arguments.h"
+#include "features/feature_runtime.h"
 #include "inventory/inventory.h"
 #include "menubar/item_opener.h"
 #include "menubar/items_menu.h"
@@ -59,6 +60,7 @@ class BarController {
   Inventory& inventory() { return *inventory_; }
   ItemOpener& opener() { return *opener_; }
   AccessPanel& accessPanel() { return *accessPanel_; }
+  FeatureRuntime& featureRuntime() { return *featureRuntime_; }
   // The onboarding controller; null until onboarding was first needed.
   OnboardingController* onboarding() { return onboarding_.get(); }
   const platform::Platform& platform() const { return platform_; }
@@ -68,6 +70,10 @@ class BarController {
   Notice& notice() { return notice_; }
   bool loginEnabled() const { return loginEnabled_; }
   const std::string& settingsTab() const { return settingsTab_; }
+  // The lines the last shortcut registration reported (empty when all went well).
+  const std::vector<std::string>& shortcutErrors() const { return shortcutErrors_; }
+  // Whether the native visibility backend is in use.
+  bool nativeVisibility() const { return nativeVisibility_; }
   // Whether the start-up step shows onboarding rather than collapsing.
   bool showOnboarding() const { return showOnboarding_; }
 
@@ -85,6 +91,10 @@ class BarController {
   // Shows everything and the onboarding window.
   void startOnboarding();
   void setLoginItem(bool enabled);
+  // A visibility preset chosen by hand: it also becomes what returns when no rule matches.
+  void applyPreset(const VisibilityPreset& preset);
+  // A shortcut is being recorded (true) or recording ended (false).
+  void setRecordingShortcut(bool recording);
   // The termination path: nothing deferred runs any more, everything is visible and both status
   // items are gone.
   void applicationWillTerminate();
@@ -117,6 +127,8 @@ class BarController {
   std::unique_ptr<ItemOpener> opener_;
   std::unique_ptr<AccessPanel> accessPanel_;
   std::unique_ptr<OnboardingController> onboarding_;
+  std::unique_ptr<FeatureRuntime> featureRuntime_;
+  std::vector<std::string> shortcutErrors_;
   bool showOnboarding_ = false;
 };
 

@@ -161,6 +161,14 @@ std::string lowercased(std::string_view text) {
   return out;
 }
 
+std::string uppercased(std::string_view text) {
+  std::string out;
+  icu::StringByteSink<std::string> sink(&out, length(text));
+  UErrorCode status = U_ZERO_ERROR;
+  icu::CaseMap::utf8ToUpper("", 0, piece(text), sink, nullptr, status);
+  return out;
+}
+
 std::size_t characterCount(std::string_view text) {
   struct BreakDeleter {
     void operator()(UBreakIterator* iterator) const { ubrk_close(iterator); }

@@ -26,8 +26,9 @@ std::vector<std::string> whiteSpaceTokens(std::string_view text);
 // and one contains the other ignoring case when its folding contains the other's.
 std::string caseFolded(std::string_view text);
 
-// The Unicode lower-case mapping, the same in every locale.
+// The Unicode lower-case and upper-case mappings, the same in every locale.
 std::string lowercased(std::string_view text);
+std::string uppercased(std::string_view text);
 
 // User-perceived characters (grapheme clusters): "e" with a combining accent is one.
 std::size_t characterCount(std::string_view text);

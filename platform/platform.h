@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/accessibility.h"
+#include "platform/hot_keys.h"
 #include "platform/menus.h"
 #include "platform/run_loop.h"
 #include "platform/status_bar.h"

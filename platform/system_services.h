@@ -1,5 +1,5 @@
-// Smaller system services: power sources, the login item, the system's symbolic hot keys and
-// global hot key registration, and the application object itself.
+// Smaller system services: power sources, the login item, an entry of the system's symbolic hot
+// key table, and the application object itself.
 #pragma once
 
 #include <cstdint>
@@ -39,26 +39,14 @@ class LoginService {
   virtual void openLoginItemsSettings() = 0;
 };
 
-// An entry of the system's symbolic hot key table (the shortcuts the system itself claims).
+// An entry of the system's symbolic hot key table (the shortcuts the system itself claims), as a
+// world describes it; the hot key service (platform/hot_keys.h) hands the table out as property
+// lists.
 struct SymbolicHotKey {
   int identifier = 0;
   bool enabled = true;
   std::uint32_t keyCode = 0;
   std::uint32_t modifiers = 0;  // Carbon modifier bits: cmd 256, shift 512, option 2048, control 4096
-};
-
-class HotKeys {
- public:
-  virtual ~HotKeys() = default;
-  virtual std::vector<SymbolicHotKey> symbolicHotKeys() const = 0;
-  // Registers a global hot key; `id` comes back with each press. A non-zero status is the
-  // platform's error (for example a key already registered by another process).
-  virtual int registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
-                             std::uint32_t id) = 0;
-  virtual void unregisterHotKey(std::uint32_t signature, std::uint32_t id) = 0;
-  // The handler for presses of this process's hot keys (one handler; replaced on each call; an
-  // empty function removes it).
-  virtual void setHotKeyHandler(std::function<void(std::uint32_t signature, std::uint32_t id)>) = 0;
 };
 
 enum class ActivationPolicy { Regular, Accessory, Prohibited };

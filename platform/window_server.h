@@ -69,6 +69,8 @@ struct InputEvent {
   std::uint32_t modifiers = 0;
   std::uint16_t keyCode = 0;  // key events; 53 is Escape
   std::string characters;     // key events: the text the key typed, UTF-8 ("" for none)
+  // Key events: what the key types without modifiers (lower-case letters); "" for none.
+  std::string charactersIgnoringModifiers;
   double scrollDeltaX = 0;
   double scrollDeltaY = 0;
   pid_t targetPid = 0;  // process the event was delivered to (filled in by the platform)

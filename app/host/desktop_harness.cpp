@@ -215,6 +215,19 @@ void DesktopHarness::writeState(const std::filesystem::path& path) const {
         {"canCheckForUpdates", updates.canCheckForUpdates()},
         {"automaticallyChecksForUpdates", updates.automaticallyChecksForUpdates()},
         {"availableVersion", available ? nlohmann::json(*available) : nlohmann::json(nullptr)}};
+    // The feature runtime: shortcuts, the preset a rule applied, the visibility settings.
+    auto& runtime = controller->featureRuntime();
+    const auto& automatic = runtime.automaticState();
+    const auto& preferences = controller->preferences();
+    json["features"] = {
+        {"registeredShortcuts", runtime.shortcuts().registrationCount()},
+        {"shortcutErrors", controller->shortcutErrors()},
+        {"automaticPreset",
+         automatic.active ? nlohmann::json(automatic.active->name) : nlohmann::json(nullptr)},
+        {"timerInterval", runtime.timerInterval() ? nlohmann::json(*runtime.timerInterval())
+                                                  : nlohmann::json(nullptr)},
+        {"scrollMonitors", runtime.hasScrollMonitors()},
+        {"visibleBundles", preferences.visibleBundles()}};
   }
   json["visibilityAssertions"] = desktop_->visibilityAssertionCount();
 

@@ -68,9 +68,4 @@ class LiveDesktopWindow : public QWidget {
   std::function<void()> closeHandler_;
 };
 
-// The Mac virtual key code of a Qt key; nothing for keys the simulated desktop has no code for.
-std::optional<std::uint16_t> macKeyCode(int qtKey);
-// Qt keyboard modifiers as the platform's modifier flags.
-std::uint32_t macModifiers(Qt::KeyboardModifiers modifiers);
-
 }  // namespace tucklet

@@ -96,13 +96,31 @@ void SimCore::deliverAction(std::uint64_t ownItem, const platform::InputEvent& e
   if (action && *action) (*action)(event);
 }
 
-void SimCore::deliverHotKey(std::uint32_t signature, std::uint32_t id) {
-  std::shared_ptr<std::function<void(std::uint32_t, std::uint32_t)>> handler;
+void SimCore::deliverHotKey(platform::EventHotKeyID id) {
+  const platform::Event event{platform::kEventClassKeyboard, platform::kEventHotKeyPressed, id};
+  std::vector<std::uint64_t> refs;
   {
     std::lock_guard lock(mutex_);
-    handler = state_.hotKeyHandler;
+    for (const auto& entry : state_.eventHandlers)
+      for (const auto& type : entry.types)
+        if (type.eventClass == event.eventClass && type.eventKind == event.eventKind)
+          refs.push_back(entry.ref);
   }
-  if (handler && *handler) (*handler)(signature, id);
+  for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
+    // A handler may remove a later one; a removed handler gets nothing.
+    platform::EventHandlerProc proc = nullptr;
+    void* userData = nullptr;
+    {
+      std::lock_guard lock(mutex_);
+      for (const auto& entry : state_.eventHandlers)
+        if (entry.ref == *it) {
+          proc = entry.proc;
+          userData = entry.userData;
+        }
+    }
+    if (!proc) continue;
+    if (proc(&event, userData) != platform::event_status::eventNotHandledErr) return;
+  }
 }
 
 void SimCore::deliverToWindow(platform::WindowNumber window,

@@ -69,7 +69,9 @@ class SimCore : public std::enable_shared_from_this<SimCore> {
                              const std::string& name);
   void deliverToMonitor(std::uint64_t monitor, const platform::InputEvent& event);
   void deliverAction(std::uint64_t ownItem, const platform::InputEvent& event);
-  void deliverHotKey(std::uint32_t signature, std::uint32_t id);
+  // A hot-key-pressed event for `id`, handed to the handlers installed for it, newest first,
+  // until one handles it.
+  void deliverHotKey(platform::EventHotKeyID id);
   // Hands one of this process's windows' content to `work`, if the window is still open.
   void deliverToWindow(platform::WindowNumber window,
                        const std::function<void(platform::WindowContent&)>& work);

@@ -206,10 +206,19 @@ void routeEvent(SimState& state, Outbox& out, InputEvent event) {
 bool triggerHotKey(SimState& state, Outbox& out, std::uint32_t keyCode, std::uint32_t carbon) {
   for (const auto& hotKey : state.hotKeys) {
     if (hotKey.keyCode != keyCode || hotKey.modifiers != carbon) continue;
-    out.post([signature = hotKey.signature, id = hotKey.id](SimCore& core) {
-      core.deliverHotKey(signature, id);
-    });
+    out.post([id = hotKey.id](SimCore& core) { core.deliverHotKey(id); });
     return true;
+  }
+  // Another application's hot key: that application has the press, and nobody else.
+  return hotKeyHeldByOtherApplication(state, keyCode, carbon);
+}
+
+bool hotKeyHeldByOtherApplication(const SimState& state, std::uint32_t keyCode,
+                                  std::uint32_t carbon) {
+  for (const auto& app : state.apps) {
+    if (app.isSelf) continue;
+    for (const auto& hotKey : app.app.hotKeys)
+      if (hotKey.keyCode == keyCode && hotKey.modifiers == carbon) return true;
   }
   return false;
 }

@@ -16,7 +16,11 @@ void routeEvent(SimState& state, Outbox& out, platform::InputEvent event);
 std::uint32_t carbonModifiers(std::uint32_t flags);
 std::uint32_t eventModifiers(std::uint32_t carbon);
 // Sends a registered hot key's press to the handler; false when nothing is registered for it.
+// Another application's hot key takes the press: nobody else sees it.
 bool triggerHotKey(SimState& state, Outbox& out, std::uint32_t keyCode, std::uint32_t carbon);
+// Whether a running application other than this process holds the combination.
+bool hotKeyHeldByOtherApplication(const SimState& state, std::uint32_t keyCode,
+                                  std::uint32_t carbon);
 
 // Closes the open menu when the item it belongs to left the bar (hidden, removed, gone).
 void closeMenuIfItemGone(SimState& state, Outbox& out);

@@ -3,11 +3,14 @@
 #include <algorithm>
 
 #include "platform/sim/sim_apps.h"
+#include "platform/sim/sim_events.h"
 #include "platform/sim/sim_menus.h"
 #include "platform/sim/sim_status_bar.h"
 
 namespace tucklet::sim {
 namespace {
+
+constexpr platform::EventTargetRef kApplicationTarget{1};
 
 constexpr const char* kLoginItemsSettingsURL =
     "x-apple.systempreferences:com.apple.LoginItems-Settings.extension";
@@ -62,40 +65,106 @@ void SimLoginService::openLoginItemsSettings() {
         [](SimState& state, Outbox&) { state.openedURLs.push_back(kLoginItemsSettingsURL); });
 }
 
-std::vector<platform::SymbolicHotKey> SimHotKeys::symbolicHotKeys() const {
-  auto core = core_.lock();
-  if (!core) return {};
-  return core->read([](const SimState& state) { return state.world.symbolicHotKeys; });
+platform::EventTargetRef SimHotKeys::applicationEventTarget() {
+  return kApplicationTarget;
 }
 
-int SimHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
-                               std::uint32_t signature, std::uint32_t id) {
+platform::OSStatus SimHotKeys::installEventHandler(platform::EventTargetRef target,
+                                                   platform::EventHandlerProc handler,
+                                                   std::span<const platform::EventTypeSpec> types,
+                                                   void* userData,
+                                                   platform::EventHandlerRef* outRef) {
+  using namespace platform::event_status;
+  if (outRef) *outRef = {};
+  if (target != kApplicationTarget || !handler || types.empty()) return paramErr;
   auto core = core_.lock();
-  if (!core) return -1;
-  return core->change([=](SimState& state, Outbox&) {
-    for (const auto& hotKey : state.hotKeys)
-      if (hotKey.keyCode == keyCode && hotKey.modifiers == modifiers) return kHotKeyExists;
-    state.hotKeys.push_back({keyCode, modifiers, signature, id});
-    return 0;
+  if (!core) return eventInternalErr;
+  const auto ref = core->change([&](SimState& state, Outbox&) {
+    EventHandlerEntry entry{state.newId(), handler, {types.begin(), types.end()}, userData};
+    state.eventHandlers.push_back(std::move(entry));
+    return state.eventHandlers.back().ref;
   });
+  if (outRef) *outRef = platform::EventHandlerRef{ref};
+  return noErr;
 }
 
-void SimHotKeys::unregisterHotKey(std::uint32_t signature, std::uint32_t id) {
-  if (auto core = core_.lock())
-    core->change([=](SimState& state, Outbox&) {
-      std::erase_if(state.hotKeys, [=](const HotKeyEntry& hotKey) {
-        return hotKey.signature == signature && hotKey.id == id;
-      });
+platform::OSStatus SimHotKeys::removeEventHandler(platform::EventHandlerRef handler) {
+  auto core = core_.lock();
+  if (!core) return platform::event_status::eventInternalErr;
+  const auto removed = core->change([handler](SimState& state, Outbox&) {
+    return std::erase_if(state.eventHandlers, [handler](const EventHandlerEntry& entry) {
+      return platform::EventHandlerRef{entry.ref} == handler;
     });
+  });
+  return removed ? platform::event_status::noErr : platform::event_status::paramErr;
 }
 
-void SimHotKeys::setHotKeyHandler(std::function<void(std::uint32_t, std::uint32_t)> handler) {
-  auto shared =
-      handler
-          ? std::make_shared<std::function<void(std::uint32_t, std::uint32_t)>>(std::move(handler))
-          : nullptr;
-  if (auto core = core_.lock())
-    core->change([&shared](SimState& state, Outbox&) { state.hotKeyHandler = shared; });
+platform::OSStatus SimHotKeys::registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
+                                                   platform::EventHotKeyID id,
+                                                   platform::EventTargetRef target,
+                                                   std::uint32_t options,
+                                                   platform::EventHotKeyRef* outRef) {
+  using namespace platform::event_status;
+  if (outRef) *outRef = {};
+  if (target != kApplicationTarget || options != 0) return paramErr;
+  auto core = core_.lock();
+  if (!core) return eventInternalErr;
+  const auto [status, ref] = core->change([=](SimState& state, Outbox&) {
+    for (const auto& hotKey : state.hotKeys)
+      if (hotKey.keyCode == keyCode && hotKey.modifiers == modifiers)
+        return std::pair{eventHotKeyExistsErr, std::uint64_t{0}};
+    if (hotKeyHeldByOtherApplication(state, keyCode, modifiers))
+      return std::pair{eventHotKeyExistsErr, std::uint64_t{0}};
+    state.hotKeys.push_back({state.newId(), keyCode, modifiers, id});
+    return std::pair{noErr, state.hotKeys.back().ref};
+  });
+  if (outRef) *outRef = platform::EventHotKeyRef{ref};
+  return status;
+}
+
+platform::OSStatus SimHotKeys::unregisterEventHotKey(platform::EventHotKeyRef hotKey) {
+  auto core = core_.lock();
+  if (!core) return platform::event_status::eventInternalErr;
+  const auto removed = core->change([hotKey](SimState& state, Outbox&) {
+    return std::erase_if(state.hotKeys, [hotKey](const HotKeyEntry& entry) {
+      return platform::EventHotKeyRef{entry.ref} == hotKey;
+    });
+  });
+  return removed ? platform::event_status::noErr
+                 : platform::event_status::eventHotKeyInvalidErr;
+}
+
+platform::OSStatus SimHotKeys::getEventParameter(platform::EventRef event, std::uint32_t name,
+                                                 std::uint32_t desiredType,
+                                                 platform::EventHotKeyID* outData) {
+  using namespace platform::event_status;
+  if (!event || !outData) return paramErr;
+  if (name != platform::kEventParamDirectObject || !event->directObject)
+    return eventParameterNotFoundErr;
+  if (desiredType != platform::typeEventHotKeyID) return coercionFailed;
+  *outData = *event->directObject;
+  return noErr;
+}
+
+platform::OSStatus SimHotKeys::copySymbolicHotKeys(std::optional<platform::PlistValue>* outArray) {
+  if (!outArray) return platform::event_status::paramErr;
+  *outArray = std::nullopt;
+  auto core = core_.lock();
+  if (!core) return platform::event_status::eventInternalErr;
+  const auto [status, table] = core->read([](const SimState& state) {
+    return std::pair{state.world.symbolicHotKeysStatus, state.world.symbolicHotKeys};
+  });
+  if (status != platform::event_status::noErr) return status;
+  platform::PlistArray array;
+  for (const auto& entry : table) {
+    platform::PlistDict dict;
+    dict.emplace(platform::kHISymbolicHotKeyEnabled, entry.enabled);
+    dict.emplace(platform::kHISymbolicHotKeyCode, static_cast<std::int64_t>(entry.keyCode));
+    dict.emplace(platform::kHISymbolicHotKeyModifiers, static_cast<std::int64_t>(entry.modifiers));
+    array.emplace_back(std::move(dict));
+  }
+  *outArray = platform::PlistValue(std::move(array));
+  return platform::event_status::noErr;
 }
 
 void SimApplication::setActivationPolicy(platform::ActivationPolicy policy) {

@@ -31,17 +31,26 @@ class SimLoginService final : public platform::LoginService {
   std::weak_ptr<SimCore> core_;
 };
 
+// The event manager's hot keys. This process has one event target, the application's; a press
+// of a registered combination reaches its handlers on the main queue.
 class SimHotKeys final : public platform::HotKeys {
  public:
-  // The status a registration of a combination this process already holds gets.
-  static constexpr int kHotKeyExists = -9878;
-
   explicit SimHotKeys(std::weak_ptr<SimCore> core) : core_(std::move(core)) {}
-  std::vector<platform::SymbolicHotKey> symbolicHotKeys() const override;
-  int registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
-                     std::uint32_t id) override;
-  void unregisterHotKey(std::uint32_t signature, std::uint32_t id) override;
-  void setHotKeyHandler(std::function<void(std::uint32_t, std::uint32_t)> handler) override;
+  platform::EventTargetRef applicationEventTarget() override;
+  platform::OSStatus installEventHandler(platform::EventTargetRef target,
+                                         platform::EventHandlerProc handler,
+                                         std::span<const platform::EventTypeSpec> types,
+                                         void* userData, platform::EventHandlerRef* outRef) override;
+  platform::OSStatus removeEventHandler(platform::EventHandlerRef handler) override;
+  platform::OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
+                                         platform::EventHotKeyID id,
+                                         platform::EventTargetRef target, std::uint32_t options,
+                                         platform::EventHotKeyRef* outRef) override;
+  platform::OSStatus unregisterEventHotKey(platform::EventHotKeyRef hotKey) override;
+  platform::OSStatus getEventParameter(platform::EventRef event, std::uint32_t name,
+                                       std::uint32_t desiredType,
+                                       platform::EventHotKeyID* outData) override;
+  platform::OSStatus copySymbolicHotKeys(std::optional<platform::PlistValue>* outArray) override;
 
  private:
   std::weak_ptr<SimCore> core_;

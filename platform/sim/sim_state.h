@@ -196,11 +196,20 @@ struct WorkspaceObserverEntry {
   std::shared_ptr<std::function<void(pid_t)>> handler;
 };
 
+// A hot key this process registered.
 struct HotKeyEntry {
+  std::uint64_t ref = 0;
   std::uint32_t keyCode = 0;
   std::uint32_t modifiers = 0;  // Carbon bits
-  std::uint32_t signature = 0;
-  std::uint32_t id = 0;
+  platform::EventHotKeyID id;
+};
+
+// An event handler installed on this process's application event target.
+struct EventHandlerEntry {
+  std::uint64_t ref = 0;
+  platform::EventHandlerProc proc = nullptr;
+  std::vector<platform::EventTypeSpec> types;
+  void* userData = nullptr;
 };
 
 struct SimState {
@@ -219,8 +228,8 @@ struct SimState {
   std::map<std::uint64_t, ObserverEntry> observers;
   std::map<std::uint64_t, MonitorEntry> monitors;
   std::map<std::uint64_t, WorkspaceObserverEntry> workspaceObservers;
-  std::vector<HotKeyEntry> hotKeys;
-  std::shared_ptr<std::function<void(std::uint32_t, std::uint32_t)>> hotKeyHandler;
+  std::vector<HotKeyEntry> hotKeys;             // registration order
+  std::vector<EventHandlerEntry> eventHandlers;  // installation order
 
   // What the product asked of the system, for observation.
   std::vector<std::string> openedURLs;

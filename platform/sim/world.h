@@ -101,6 +101,11 @@ struct WorldWindow {
   std::optional<double> alpha;
 };
 
+struct WorldHotKey {
+  std::uint32_t keyCode = 0;
+  std::uint32_t modifiers = 0;  // Carbon modifier bits
+};
+
 struct WorldApplication {
   pid_t pid = 0;
   std::optional<std::string> bundleIdentifier;
@@ -117,6 +122,8 @@ struct WorldApplication {
   std::vector<std::string> menus;  // menu titles shown left in the bar while frontmost
   std::vector<WorldWindow> windows;
   std::vector<WorldExtra> extras;
+  // Global hot keys the application holds: no other process can register these combinations.
+  std::vector<WorldHotKey> hotKeys;
 };
 
 // A bundle installed on disk that is not running (for file-existence checks and icons).
@@ -244,6 +251,9 @@ struct World {
 
   std::vector<platform::PowerSourceDescription> powerSources;
   std::vector<platform::SymbolicHotKey> symbolicHotKeys;
+  // What reading the symbolic hot key table answers: 0 gives the table, anything else is the
+  // status the read fails with.
+  std::int32_t symbolicHotKeysStatus = 0;
 
   double accessibilityLatency = 0;  // seconds per Accessibility message
 

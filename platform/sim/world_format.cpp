@@ -195,7 +195,7 @@ WorldApplication readApplication(const Json& value, const std::string& path) {
   ObjectReader object(value, path,
                       {"pid", "bundleIdentifier", "bundlePath", "localizedName", "iconTheme",
                        "iconFile", "frontmost", "hung", "accessibilityLatency", "menuWindowOwner",
-                       "menus", "windows", "extras"});
+                       "menus", "windows", "extras", "hotKeys"});
   WorldApplication app;
   app.pid = static_cast<pid_t>(
       readInteger(object.require("pid"), object.pathOf("pid"), NumberRange::between(1, kMaxPid)));
@@ -221,6 +221,15 @@ WorldApplication readApplication(const Json& value, const std::string& path) {
   if (const Json* extras = object.find("extras")) {
     for (const auto& element : readList(*extras, object.pathOf("extras"))) {
       app.extras.push_back(readExtra(element.value, element.path));
+    }
+  }
+  if (const Json* hotKeys = object.find("hotKeys")) {
+    for (const auto& element : readList(*hotKeys, object.pathOf("hotKeys"))) {
+      ObjectReader entry(element.value, element.path, {"keyCode", "modifiers"});
+      WorldHotKey hotKey;
+      entry.integer("keyCode", hotKey.keyCode, NumberRange::between(0, kMaxUInt32));
+      entry.integer("modifiers", hotKey.modifiers, NumberRange::between(0, kMaxUInt32));
+      app.hotKeys.push_back(hotKey);
     }
   }
   return app;
@@ -369,6 +378,7 @@ World readWorld(const Json& root) {
                        "statusItemPlacements",
                        "powerSources",
                        "symbolicHotKeys",
+                       "symbolicHotKeysStatus",
                        "accessibilityLatency",
                        "appearance",
                        "timeline"});
@@ -434,6 +444,8 @@ World readWorld(const Json& root) {
       world.symbolicHotKeys.push_back(readHotKey(element.value, element.path));
     }
   }
+  object.integer("symbolicHotKeysStatus", world.symbolicHotKeysStatus,
+                 NumberRange::between(-2147483648.0, 2147483647.0));
   object.number("accessibilityLatency", world.accessibilityLatency, NumberRange::nonNegative());
   // Last: its steps may refer to anything above.
   if (const Json* timeline = object.find("timeline")) {

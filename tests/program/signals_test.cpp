@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "features/feature_codec.h"
 #include "platform/host/plist_user_defaults.h"
 #include "tests/program/program_run.h"
 #include "tests/support/tucklet_rig.h"
@@ -153,6 +154,45 @@ TEST(TerminationSignalWhileCollapsed, EveryItemIsShownAgain) {
   EXPECT_LT(shownExtras(collapsed).size(), everything.size());
   EXPECT_EQ(quit.at("shownStatusItems").get<std::vector<std::string>>(), everything);
   expectStoredSymbolMigrated(scratch);
+}
+
+// A rule's preset is in force when the signal comes: the defaults file keeps the user's own
+// visibility settings.
+TEST(TerminationSignalWhileARuleHolds, StoresTheUsersOwnSettings) {
+  Scratch scratch;
+  // Finder is the active application of the default world.
+  const auto worldFile = scratch.writeWorld("world.json");
+  FeatureConfiguration features;
+  VisibilityPreset preset;
+  preset.name = "Finder";
+  preset.bundles = {"md.obsidian"};
+  features.presets = {preset};
+  AutomationRule rule;
+  rule.value = "com.apple.finder";
+  rule.presetID = preset.id;
+  features.rules = {rule};
+  const auto json = encodeFeatureConfiguration(features);
+  ASSERT_TRUE(json);
+  {
+    platform::PlistUserDefaults stored(scratch.bundle(), scratch.defaults().string());
+    stored.setObject("setupComplete", true);
+    stored.setObject("visibleBundles", platform::PlistArray{"com.getdropbox.dropbox"});
+    stored.setObject("features", platform::PlistData(json->begin(), json->end()));
+  }
+  const auto out = scratch.root() / "out";
+  Program program(scratch,
+                  {"--world", worldFile.string(), "--sim-out", out.string(), "--sim-state",
+                   "ruled@3"},
+                  "tucklet");
+  ASSERT_TRUE(program.waitForFile(out / "ruled.json")) << program.standardError();
+  const auto ruled = readState(out / "ruled.json");
+  EXPECT_EQ(ruled.at("features").value("automaticPreset", ""), "Finder") << ruled.dump();
+  EXPECT_EQ(ruled.at("features").at("visibleBundles"), nlohmann::json::array({"md.obsidian"}));
+
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.exitCode(), 0) << program.standardError();
+  const auto stored = readPropertyList(scratch.defaultsFile());
+  EXPECT_EQ(stored.at("visibleBundles"), nlohmann::json::array({"com.getdropbox.dropbox"}));
 }
 
 }  // namespace

@@ -59,37 +59,112 @@ TEST_F(ServicesTest, LoginItemRegistration) {
                 "x-apple.systempreferences:com.apple.LoginItems-Settings.extension"});
 }
 
-TEST_F(ServicesTest, HotKeysReachTheHandlerOnTheMainQueue) {
-  auto& hotKeys = desktop->hotKeys();
-  ASSERT_EQ(hotKeys.symbolicHotKeys().size(), 1u);
-  EXPECT_EQ(hotKeys.symbolicHotKeys()[0].keyCode, 49u);
+// Counts the hot-key-pressed events a handler sees, by id; answers as told.
+struct HotKeyLog {
+  platform::HotKeys* hotKeys = nullptr;
   std::vector<std::uint32_t> pressed;
-  hotKeys.setHotKeyHandler([&](std::uint32_t, std::uint32_t id) { pressed.push_back(id); });
-  EXPECT_EQ(hotKeys.registerHotKey(1, 256 | 2048, kSignature, 7), 0);
-  EXPECT_EQ(hotKeys.registerHotKey(1, 256 | 2048, kSignature, 8), -9878);
-  EXPECT_EQ(hotKeys.registerHotKey(1, 256, kSignature, 8), 0);
+  platform::OSStatus answer = platform::event_status::noErr;
+
+  static platform::OSStatus handle(platform::EventRef event, void* userData) {
+    auto& log = *static_cast<HotKeyLog*>(userData);
+    platform::EventHotKeyID id;
+    const auto read = log.hotKeys->getEventParameter(event, platform::kEventParamDirectObject,
+                                                     platform::typeEventHotKeyID, &id);
+    if (read != 0) return read;
+    log.pressed.push_back(id.id);
+    return log.answer;
+  }
+};
+
+TEST_F(ServicesTest, HotKeysReachTheHandlerOnTheMainQueue) {
+  using namespace platform::event_status;
+  start(WorldBuilder()
+            .app(100, "com.example.a", "A")
+            .frontmost()
+            .app(200, "com.example.launcher", "Launcher")
+            .withApp([](sim::WorldApplication& a) {
+              a.hotKeys.push_back({49, 256 | 2048});
+            })
+            .build());
+  auto& hotKeys = desktop->hotKeys();
+  const auto target = hotKeys.applicationEventTarget();
+  const platform::EventTypeSpec types[] = {{platform::kEventClassKeyboard, 5}};
+  HotKeyLog log, older;
+  log.hotKeys = older.hotKeys = &hotKeys;
+  platform::EventHandlerRef handler{}, olderHandler{};
+  ASSERT_EQ(hotKeys.installEventHandler(target, &HotKeyLog::handle, types, &older, &olderHandler),
+            noErr);
+  ASSERT_EQ(hotKeys.installEventHandler(target, &HotKeyLog::handle, types, &log, &handler), noErr);
+
+  platform::EventHotKeyRef first{}, second{}, refused{};
+  EXPECT_EQ(hotKeys.registerEventHotKey(1, 256 | 2048, {kSignature, 7}, target, 0, &first), noErr);
+  EXPECT_EQ(hotKeys.registerEventHotKey(1, 256 | 2048, {kSignature, 8}, target, 0, &refused),
+            eventHotKeyExistsErr);
+  EXPECT_EQ(refused, platform::EventHotKeyRef{});
+  // Another application's combination is refused too.
+  EXPECT_EQ(hotKeys.registerEventHotKey(49, 256 | 2048, {kSignature, 8}, target, 0, &refused),
+            eventHotKeyExistsErr);
+  EXPECT_EQ(hotKeys.registerEventHotKey(1, 256, {kSignature, 8}, target, 0, &second), noErr);
 
   desktop->pressHotKey(1, 256 | 2048);
-  EXPECT_TRUE(pressed.empty());
+  EXPECT_TRUE(log.pressed.empty());
   loop.drain();
-  EXPECT_EQ(pressed, std::vector<std::uint32_t>{7});
-  // A typed key with the same modifiers is the hot key too, and no application sees it.
+  EXPECT_EQ(log.pressed, std::vector<std::uint32_t>{7});
+  EXPECT_TRUE(older.pressed.empty()) << "the newest handler handled it";
+  // A typed key with the same modifiers is the hot key too, and no application sees it; a
+  // handler that does not handle it passes it on.
   std::vector<platform::InputEvent> keys;
   auto monitor = desktop->windowServer().addGlobalMonitor(
       platform::eventMaskFor(platform::EventType::KeyDown),
       [&](const platform::InputEvent& e) { keys.push_back(e); });
+  log.answer = eventNotHandledErr;
   desktop->pressKey(1, platform::ModifierCommand | platform::ModifierOption);
   loop.drain();
-  EXPECT_EQ(pressed, (std::vector<std::uint32_t>{7, 7}));
+  EXPECT_EQ(log.pressed, (std::vector<std::uint32_t>{7, 7}));
+  EXPECT_EQ(older.pressed, std::vector<std::uint32_t>{7});
+  EXPECT_TRUE(keys.empty());
+  // The launcher's hot key goes to the launcher: neither the handler nor the frontmost
+  // application sees it.
+  desktop->pressKey(49, platform::ModifierCommand | platform::ModifierOption);
+  loop.drain();
+  EXPECT_EQ(log.pressed.size(), 2u);
   EXPECT_TRUE(keys.empty());
 
-  hotKeys.unregisterHotKey(kSignature, 7);
+  EXPECT_EQ(hotKeys.unregisterEventHotKey(first), noErr);
+  EXPECT_EQ(hotKeys.unregisterEventHotKey(first), eventHotKeyInvalidErr);
+  EXPECT_EQ(hotKeys.removeEventHandler(olderHandler), noErr);
   desktop->pressHotKey(1, 256 | 2048);
   loop.drain();
-  EXPECT_EQ(pressed.size(), 2u);
+  EXPECT_EQ(log.pressed.size(), 2u);
   ASSERT_EQ(keys.size(), 1u) << "an unregistered combination is an ordinary key";
   EXPECT_EQ(keys[0].modifiers, platform::ModifierCommand | platform::ModifierOption);
   EXPECT_EQ(keys[0].targetPid, 100);
+
+  // An event without a hot key id, and the wrong type asked for.
+  platform::EventHotKeyID id;
+  const platform::Event bare{platform::kEventClassKeyboard, 5, std::nullopt};
+  EXPECT_EQ(hotKeys.getEventParameter(&bare, platform::kEventParamDirectObject,
+                                      platform::typeEventHotKeyID, &id),
+            eventParameterNotFoundErr);
+  const platform::Event pressed{platform::kEventClassKeyboard, 5, platform::EventHotKeyID{1, 2}};
+  EXPECT_EQ(hotKeys.getEventParameter(&pressed, platform::kEventParamDirectObject,
+                                      platform::fourCharCode("long"), &id),
+            coercionFailed);
+}
+
+TEST_F(ServicesTest, SymbolicHotKeyTable) {
+  std::optional<platform::PlistValue> table;
+  ASSERT_EQ(desktop->hotKeys().copySymbolicHotKeys(&table), 0);
+  ASSERT_TRUE(table && table->isArray());
+  ASSERT_EQ(table->asArray().size(), 1u);
+  const auto& entry = table->asArray()[0].asDict();
+  EXPECT_EQ(entry.at("kHISymbolicHotKeyCode"), platform::PlistValue(49));
+  EXPECT_EQ(entry.at("kHISymbolicHotKeyModifiers"), platform::PlistValue(256));
+  EXPECT_EQ(entry.at("kHISymbolicHotKeyEnabled"), platform::PlistValue(true));
+
+  start(WorldBuilder().withWorld([](sim::World& w) { w.symbolicHotKeysStatus = -50; }).build());
+  EXPECT_EQ(desktop->hotKeys().copySymbolicHotKeys(&table), -50);
+  EXPECT_FALSE(table);
 }
 
 TEST_F(ServicesTest, ApplicationObject) {
