@@ -12,12 +12,16 @@ namespace {
 
 using tucklet::platform::PlistValue;
 
-// Equality with every NaN equal to itself and reals compared bit for bit (so 0 and -0 differ).
+bool sameNumber(double x, double y) {
+  return (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0;
+}
+
+// Equality with every NaN equal to itself and reals and dates compared bit for bit (so 0 and -0
+// differ).
 bool same(const PlistValue& a, const PlistValue& b) {
-  if (a.isReal() && b.isReal()) {
-    const double x = a.asReal(), y = b.asReal();
-    return (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0;
-  }
+  if (a.isReal() && b.isReal()) return sameNumber(a.asReal(), b.asReal());
+  if (a.isDate() && b.isDate())
+    return sameNumber(a.asDate().secondsSinceReferenceDate, b.asDate().secondsSinceReferenceDate);
   if (a.isArray() && b.isArray()) {
     const auto &x = a.asArray(), &y = b.asArray();
     if (x.size() != y.size()) return false;
