@@ -8,6 +8,7 @@
 //   lateFootprintGrowthKB         the same from 30 s on, when start-up allocations are behind us
 //   launches                      applications the timeline launched (0: this build has no
 //                                 timeline steps on the command line)
+// TUCKLET_BENCH_SECONDS (10 to 60) shortens the run, with as many launches as fit.
 // Real time on a shared machine: compare runs on the same machine only.
 #include <benchmark/benchmark.h>
 
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -36,11 +38,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double captureSeconds = 60;
-constexpr int applications = 50;
 constexpr double firstLaunch = 3;
 constexpr double launchEvery = 1.1;
 constexpr double lifetime = 0.55;
+
+const double captureSeconds = [] {
+  const char* text = std::getenv("TUCKLET_BENCH_SECONDS");
+  const double seconds = text ? std::atof(text) : 0;
+  return seconds >= 10 ? std::min(seconds, 60.0) : 60.0;
+}();
+const int applications =
+    std::min(50, static_cast<int>((captureSeconds - firstLaunch - lifetime) / launchEvery) + 1);
 
 std::string readText(const fs::path& path) {
   std::string text;

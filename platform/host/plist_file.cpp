@@ -308,6 +308,40 @@ bool xmlWithinLimits(std::string_view text) {
   return true;
 }
 
+// Whether `text` is UTF-8: no stray continuation bytes, overlong forms, surrogates or code points
+// past U+10FFFF. libplist hands on the bytes of a damaged binary list's text as they are, and
+// writing them back converts them lossily, so such a list is refused like any damaged one.
+bool isUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<std::uint8_t>(text[i]);
+    std::size_t extra = 0;
+    std::uint32_t code = 0;
+    std::uint32_t least = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if ((lead & 0xE0) == 0xC0) {
+      extra = 1, code = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2, code = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3, code = lead & 0x07, least = 0x10000;
+    } else {
+      return false;
+    }
+    if (text.size() - i <= extra) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const auto next = static_cast<std::uint8_t>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
 std::optional<PlistValue> fromNode(plist_t node) {
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
@@ -337,7 +371,9 @@ std::optional<PlistValue> fromNode(plist_t node) {
       // text with an embedded NUL, which a damaged file can hold.
       std::uint64_t length = 0;
       const char* text = plist_get_string_ptr(node, &length);
-      return PlistValue(text ? std::string(text, length) : std::string());
+      std::string value = text ? std::string(text, length) : std::string();
+      if (!isUtf8(value)) return std::nullopt;
+      return PlistValue(std::move(value));
     }
     case PLIST_DATA: {
       std::uint64_t length = 0;
@@ -382,7 +418,7 @@ std::optional<PlistValue> fromNode(plist_t node) {
           break;
         }
         auto converted = fromNode(value);
-        if (!converted || !key) {
+        if (!converted || !key || !isUtf8(key)) {
           std::free(key);
           std::free(iter);
           return std::nullopt;

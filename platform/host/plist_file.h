@@ -21,7 +21,8 @@ inline constexpr std::size_t kMaxPropertyListObjects = 500'000;
 inline constexpr std::uint64_t kMaxPropertyListExpandedBytes = 64u << 20;
 
 // The value a binary or XML property list holds; nothing when the bytes are neither, are a damaged
-// list libplist cannot read safely, or pass one of the limits above. Keyed-archive UIDs read as
+// list libplist cannot read safely, hold a key or text that is not UTF-8, or pass one of the
+// limits above. Keyed-archive UIDs read as
 // integers.
 std::optional<PlistValue> parsePropertyList(std::string_view bytes);
 

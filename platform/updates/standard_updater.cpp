@@ -194,7 +194,9 @@ class Controller final : public StandardUpdaterController, public Updater {
 
   std::optional<double> lastCheckTime() const {
     const auto value = setup_.defaults.objectForKey(keys::lastCheckTime);
-    if (!value || !value->isDate()) return std::nullopt;
+    // A damaged file can hold a date that is not a number; that is no check at all.
+    if (!value || !value->isDate() || !std::isfinite(value->asDate().secondsSinceReferenceDate))
+      return std::nullopt;
     return value->asDate().secondsSinceReferenceDate + referenceDateOffset;
   }
 

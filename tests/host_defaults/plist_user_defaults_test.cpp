@@ -242,6 +242,13 @@ TEST(PropertyListBytes, DamagedListsAreRefusedRatherThanFatal) {
   ASSERT_TRUE(read);
   EXPECT_TRUE(read->asDict().at("aXb").isString());
 
+  // Text that is not UTF-8, in a key or a value, would not be written back as it was read.
+  for (const auto* text : {"aXb", "cYd"}) {
+    auto notUtf8 = valid;
+    notUtf8[notUtf8.find(text) + 1] = '\xA4';
+    EXPECT_FALSE(parsePropertyList(notUtf8)) << text;
+  }
+
   for (std::size_t length = 0; length < valid.size(); ++length) {
     EXPECT_FALSE(parsePropertyList(valid.substr(0, length))) << length;
   }

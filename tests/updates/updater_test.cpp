@@ -3,6 +3,8 @@
 // version hides.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <string>
 #include <vector>
 
@@ -194,6 +196,16 @@ TEST(UpdaterSchedule, ChecksAboutOnceADayWhileAutomaticChecksAreOn) {
   EXPECT_TRUE(next.transport.requested.empty());
   next.rig.advance(2);
   EXPECT_EQ(next.transport.requested.size(), 1u);
+
+  // A damaged last check time (not a number) counts as no check at all.
+  UpdaterRig damaged(sim::defaultWorld(), stored);
+  damaged.rig.defaults.setObject("SULastCheckTime",
+                                 platform::PlistDate{std::numeric_limits<double>::quiet_NaN()});
+  damaged.launch();
+  damaged.rig.advance(1.9);
+  EXPECT_TRUE(damaged.transport.requested.empty());
+  damaged.rig.advance(0.2);
+  EXPECT_EQ(damaged.transport.requested.size(), 1u);
 }
 
 TEST(UpdaterSchedule, AScheduledFindWaitsInTheMenuAndASkippedVersionStaysQuiet) {

@@ -1,0 +1,212 @@
+// What Tucklet costs while nobody uses it, side by side with the programs it is compared with. One
+// iteration starts, at the same time and for the same window, on the default desktop:
+//   tucklet        the program, collapsed, default settings
+//   hover          the program, collapsed, with hover reveal on
+//   qtMinimal      a minimal Qt Widgets program (bench/baselines/qt_idle.cpp)
+//   qtTimer        the same with one 2-second timer: the trust check's period, the floor for an
+//                  agent that polls at all
+// After a warm-up (start-up, first scan, collapse) each is measured over the window (60 s unless
+// TUCKLET_BENCH_SECONDS says otherwise):
+//   <name>CpuPct       CPU time over the window in per cent of one core (every thread's on-CPU
+//                      time from /proc/PID/task/*/schedstat: nanoseconds, not clock ticks)
+//   <name>WakeupsPerS  voluntary context switches of all its threads per second: each is a thread
+//                      going to sleep to be woken again
+//   <name>RssMB, <name>PssMB  resident and proportional set size at the window's end (shared
+//                      library pages divided among the processes mapping them)
+// Real time on a shared machine: compare runs on the same machine only.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "features/feature_codec.h"
+#include "platform/host/plist_user_defaults.h"
+#include "platform/sim/world_loader.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double warmUpSeconds = 8;
+
+double windowSeconds() {
+  if (const char* text = std::getenv("TUCKLET_BENCH_SECONDS")) {
+    const double seconds = std::atof(text);
+    if (seconds >= 1) return seconds;
+  }
+  return 60;
+}
+
+struct Usage {
+  double cpuSeconds = 0;
+  double voluntarySwitches = 0;
+};
+
+// Summed over the process's threads; a thread that ended takes its share with it, which the warm-up
+// keeps out of the window (start-up threads are gone by then).
+Usage usageOf(pid_t pid) {
+  Usage usage;
+  std::error_code error;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+    std::ifstream schedstat(task.path() / "schedstat");
+    double nanoseconds = 0;
+    if (schedstat >> nanoseconds) usage.cpuSeconds += nanoseconds / 1e9;
+    std::ifstream status(task.path() / "status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+        usage.voluntarySwitches += std::atof(line.c_str() + line.find(':') + 1);
+    }
+  }
+  return usage;
+}
+
+// A "Name:   1234 kB" line of a /proc file, in megabytes.
+double megabytes(const std::string& file, const std::string& name) {
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(name + ":", 0) == 0) return std::atof(line.c_str() + name.size() + 1) / 1024;
+  }
+  return 0;
+}
+
+struct Process {
+  std::string name;
+  pid_t pid = 0;
+  Usage start = {};
+};
+
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
+            const fs::path& errors) {
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry; ++entry) {
+    const std::string variable(*entry);
+    const auto key = variable.substr(0, variable.find('='));
+    if (key != "TUCKLET_DEFAULTS_DIR" && key != "QT_QPA_PLATFORM" && key != "XDG_RUNTIME_DIR")
+      environment.push_back(variable);
+  }
+  environment.push_back("QT_QPA_PLATFORM=offscreen");
+  environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+  std::vector<std::string> arguments = argv;
+  std::vector<char*> argvPointers, environmentPointers;
+  for (auto& argument : arguments)
+    argvPointers.push_back(argument.data());
+  argvPointers.push_back(nullptr);
+  for (auto& variable : environment)
+    environmentPointers.push_back(variable.data());
+  environmentPointers.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  const int error = posix_spawn(&pid, arguments[0].c_str(), &actions, nullptr,
+                                argvPointers.data(), environmentPointers.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return error == 0 ? pid : 0;
+}
+
+// Tucklet on the default desktop with its own bundle identifier, defaults and runtime folder, so
+// that two copies run side by side; setup is marked complete so it collapses at once.
+pid_t spawnTucklet(const fs::path& folder, const std::string& bundle, bool hoverReveal,
+                   double seconds) {
+  fs::create_directories(folder / "runtime");
+  fs::permissions(folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+  auto world = nlohmann::json::parse(tucklet::sim::defaultWorldJson());
+  world["self"]["identifier"] = bundle;
+  std::ofstream(folder / "world.json") << world.dump(2);
+  tucklet::platform::PlistUserDefaults defaults(bundle, (folder / "defaults").string());
+  defaults.setObject("setupComplete", true);
+  if (hoverReveal) {
+    tucklet::FeatureConfiguration features;
+    features.hoverReveal = true;
+    const auto json = tucklet::encodeFeatureConfiguration(features).value_or("");
+    defaults.setObject("features", tucklet::platform::PlistData(json.begin(), json.end()));
+  }
+  std::ostringstream quitAfter;
+  quitAfter << seconds;
+  return spawn({TUCKLET_PROGRAM, "--world", (folder / "world.json").string(), "--sim-quit-after",
+                quitAfter.str()},
+               {"TUCKLET_DEFAULTS_DIR=" + (folder / "defaults").string(),
+                "XDG_RUNTIME_DIR=" + (folder / "runtime").string()},
+               folder / "stderr");
+}
+
+void BM_IdleCost(benchmark::State& state) {
+  const auto window = windowSeconds();
+  const auto folder = fs::temp_directory_path() / ("tucklet-idle-" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const auto tag = std::to_string(getpid());
+  const double lifetime = warmUpSeconds + window + 30;
+  for (auto _ : state) {
+    std::vector<Process> processes = {
+        {"tucklet",
+         spawnTucklet(folder / "tucklet", "org.tucklet.bench.idle.p" + tag, false, lifetime), {}},
+        {"hover", spawnTucklet(folder / "hover", "org.tucklet.bench.hover.p" + tag, true, lifetime),
+         {}},
+        {"qtMinimal", spawn({TUCKLET_QT_IDLE}, {}, folder / "qt-minimal.stderr"), {}},
+        {"qtTimer", spawn({TUCKLET_QT_IDLE, "--timer-ms", "2000"}, {}, folder / "qt-timer.stderr"),
+         {}},
+    };
+    std::this_thread::sleep_for(std::chrono::duration<double>(warmUpSeconds));
+    for (auto& process : processes)
+      process.start = usageOf(process.pid);
+    const auto began = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(window));
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    bool allRan = true;
+    for (auto& process : processes) {
+      const std::string proc = "/proc/" + std::to_string(process.pid);
+      int status = 0;
+      if (process.pid == 0 || waitpid(process.pid, &status, WNOHANG) != 0) {
+        allRan = false;
+        continue;
+      }
+      const Usage end = usageOf(process.pid);
+      state.counters[process.name + "CpuPct"] =
+          100 * (end.cpuSeconds - process.start.cpuSeconds) / elapsed;
+      state.counters[process.name + "WakeupsPerS"] =
+          std::max(0.0, end.voluntarySwitches - process.start.voluntarySwitches) / elapsed;
+      state.counters[process.name + "RssMB"] = megabytes(proc + "/status", "VmRSS");
+      state.counters[process.name + "PssMB"] = megabytes(proc + "/smaps_rollup", "Pss");
+    }
+    for (auto& process : processes) {
+      if (process.pid == 0) continue;
+      kill(process.pid, SIGTERM);
+      int status = 0;
+      waitpid(process.pid, &status, 0);
+    }
+    state.SetIterationTime(elapsed);
+    if (!allRan) {
+      state.SkipWithError(("a program ended early; see " + folder.string()).c_str());
+      return;
+    }
+  }
+  fs::remove_all(folder);
+}
+
+BENCHMARK(BM_IdleCost)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
