@@ -21,7 +21,7 @@ std::string ownBundleIdentifier(const platform::Workspace& workspace) {
 }
 
 BarController::BarController(platform::Platform& platform, Arguments arguments,
-                             bool profileOnboarding)
+                             bool profileOnboarding, SettingsViewFactory settingsViews)
     : platform_(platform),
       arguments_(std::move(arguments)),
       profileOnboarding_(profileOnboarding),
@@ -35,7 +35,27 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
   auto toggle = statusBar.createStatusItem(platform::StatusItem::VariableLength);
   auto boundary = statusBar.createStatusItem(expandedDividerLength);
 
-  settingsTab_ = preferences_->setupComplete() ? "behavior" : "setup";
+  // Made before the parts that open it; it reaches them through its links once they exist.
+  settingsWindow_ = std::make_unique<SettingsWindow>(
+      platform_, nativeVisibility_, preferences_->setupComplete() ? "behavior" : "setup",
+      SettingsWindow::Links{
+          .setupInProgress = [this] { return engine_->setupInProgress(); },
+          .onboardingHandingOff = [this] { return onboarding_ && onboarding_->handingOff; },
+          .closeItemsMenu = [this] { itemsMenu_->cancelMenuTracking(); },
+          .closeAccessPanel = {},
+          .setupComplete = [this] { return preferences_->setupComplete(); },
+          .trusted = [this] { return engine_->trusted(); },
+          .startOnboarding = [this] { startOnboarding(); },
+          .dismissOnboarding =
+              [this] {
+                if (!onboarding_) return;
+                onboarding_->endHandOff();
+                onboarding_->closeWindow();
+              },
+          .requestInventoryRefresh = [this] { return inventory_->requestInventoryRefresh(); },
+          .showAll = [this] { showAll(); },
+      },
+      std::move(settingsViews));
 
   toggle->setAutosaveName(toggleAutosaveName);
   boundary->setAutosaveName(boundaryAutosaveName);
@@ -58,7 +78,7 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .overflowBarShown = {},
           .toggleOverflowBar = {},
           .closeOverflowBar = {},
-          .openSettingsWindow = {},
+          .openSettingsWindow = [this] { openSettingsWindow(); },
       });
   divider_ = std::make_unique<Divider>(boundary, toggle, platform_.screens, lifetime_,
                                        [this] { toggleReveal(); });
@@ -78,7 +98,7 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .closeAccessPanel = {},
           .showAccessPanel = {},
           .applyPreset = {},
-          .openSettingsWindow = {},
+          .openSettingsWindow = [this] { openSettingsWindow(); },
           .availableVersion = [this] { return updates_->availableVersion(); },
           .canCheckForUpdates = [this] { return updates_->canCheckForUpdates(); },
           .checkForUpdates = [this] { updates_->checkForUpdates(); },
@@ -103,6 +123,15 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
       Inventory::Links{.openingItem = [this] { return opener_->activeItem().has_value(); }});
   opener_ = std::make_unique<ItemOpener>(platform_, *preferences_, notice_, lifetime_, *engine_,
                                          *itemsMenu_);
+
+  // What the settings window shows follows the stores it reads.
+  auto refreshSettings = lifetime_.guard([this] { settingsWindow_->stateChanged(); });
+  subscriptions_.push_back(preferences_->assigned.connect(
+      [refreshSettings](const std::string&) mutable { refreshSettings(); }));
+  subscriptions_.push_back(updates_->changed.connect(refreshSettings));
+  subscriptions_.push_back(notice_.changed.connect(refreshSettings));
+  subscriptions_.push_back(inventory_->itemsChanged.connect(refreshSettings));
+  settingsWindow_->setContext(settingsContext());
 
   statusItem_->refreshStatusItem();
 
@@ -130,11 +159,35 @@ VisibilityEngine::Links BarController::engineLinks() {
       .showAll = [this] { showAll(); },
       .requestAccess = [this] { requestAccess(); },
       .startOnboarding = [this] { startOnboarding(); },
-      .openSettingsWindow = {},
-      .closeSettingsWindow = {},
-      .settingsWindowVisible = {},
+      .openSettingsWindow = [this] { openSettingsWindow(); },
+      .closeSettingsWindow = [this] { settingsWindow_->closeSettingsWindow(); },
+      .settingsWindowVisible = [this] { return settingsWindow_->windowVisible(); },
       .accessPanelShown = {},
   };
+}
+
+std::unique_ptr<SettingsContext> BarController::settingsContext() {
+  auto context = std::unique_ptr<SettingsContext>(new SettingsContext{
+      .platform = platform_,
+      .preferences = *preferences_,
+      .updates = *updates_,
+      .notice = notice_,
+      .window = *settingsWindow_,
+      .nativeVisibility = nativeVisibility_,
+      .items = [this]() -> const std::vector<BarItem>& { return inventory_->items(); },
+      .trusted = [this] { return engine_->trusted(); },
+      .loginEnabled = [this] { return loginEnabled_; },
+      .setLoginItem = [this](bool enabled) { setLoginItem(enabled); },
+      .requestAccess = [this] { requestAccess(); },
+      .startOnboarding = [this] { startOnboarding(); },
+      .beginSetup = [this] { engine_->beginSetup(); },
+      .showAll = [this] { showAll(); },
+      .applyPreset = {},
+      .shortcutErrors = {},
+      .recordingChanged = {},
+      .showAccessPanel = {},
+  });
+  return context;
 }
 
 BarController::~BarController() {

@@ -24,6 +24,7 @@
 #include "platform/platform.h"
 #include "preferences/preferences.h"
 #include "ui/onboarding/onboarding_controller.h"
+#include "ui/settings/settings_window.h"
 #include "updates/app_updater.h"
 #include "visibility/divider.h"
 #include "visibility/notice.h"
@@ -42,7 +43,9 @@ std::string ownBundleIdentifier(const platform::Workspace& workspace);
 class BarController {
  public:
   // Runs the creation steps: status items, parts, subscriptions, and the scheduled start-up step.
-  BarController(platform::Platform& platform, Arguments arguments, bool profileOnboarding);
+  // `settingsViews` makes the settings window's widgets; without it the window has state only.
+  BarController(platform::Platform& platform, Arguments arguments, bool profileOnboarding,
+                SettingsViewFactory settingsViews = {});
   // Deferred work of every part ends with the controller.
   ~BarController();
   BarController(const BarController&) = delete;
@@ -57,6 +60,7 @@ class BarController {
   VisibilityEngine& engine() { return *engine_; }
   Inventory& inventory() { return *inventory_; }
   ItemOpener& opener() { return *opener_; }
+  SettingsWindow& settingsWindow() { return *settingsWindow_; }
   // The onboarding controller; null until onboarding was first needed.
   OnboardingController* onboarding() { return onboarding_.get(); }
   const platform::Platform& platform() const { return platform_; }
@@ -65,7 +69,8 @@ class BarController {
   const std::optional<std::string>& message() const { return notice_.message(); }
   Notice& notice() { return notice_; }
   bool loginEnabled() const { return loginEnabled_; }
-  const std::string& settingsTab() const { return settingsTab_; }
+  const std::string& settingsTab() const { return settingsWindow_->settingsTab(); }
+  bool nativeVisibility() const { return nativeVisibility_; }
   // Whether the start-up step shows onboarding rather than collapsing.
   bool showOnboarding() const { return showOnboarding_; }
 
@@ -83,6 +88,8 @@ class BarController {
   // Shows everything and the onboarding window.
   void startOnboarding();
   void setLoginItem(bool enabled);
+  // The open-settings operation (right click, the menu's row, start-up refusals).
+  void openSettingsWindow() { settingsWindow_->openSettingsWindow(); }
   // The termination path: nothing deferred runs any more, everything is visible and both status
   // items are gone.
   void applicationWillTerminate();
@@ -91,6 +98,7 @@ class BarController {
   void reactToPreference(const std::string& key);
   OnboardingController& ensureOnboarding();
   VisibilityEngine::Links engineLinks();
+  std::unique_ptr<SettingsContext> settingsContext();
 
   platform::Platform& platform_;
   const Arguments arguments_;
@@ -102,7 +110,6 @@ class BarController {
   std::unique_ptr<AppUpdater> updates_;
   Notice notice_;
   bool loginEnabled_ = false;
-  std::string settingsTab_ = "setup";
   const bool nativeVisibility_;
 
   std::unique_ptr<StatusItem> statusItem_;
@@ -114,6 +121,7 @@ class BarController {
   std::unique_ptr<Inventory> inventory_;
   std::unique_ptr<ItemOpener> opener_;
   std::unique_ptr<OnboardingController> onboarding_;
+  std::unique_ptr<SettingsWindow> settingsWindow_;
   bool showOnboarding_ = false;
 };
 
