@@ -67,12 +67,17 @@ QString styleSheet(const Theme& t) {
       min-width: 180px; selection-background-color: %8;
     }
     QLineEdit:focus { border: 2px solid %10; padding: 2px 5px; }
+    QScrollBar:vertical { background: transparent; width: 10px; margin: 2px; }
+    QScrollBar::handle:vertical { background: %6; border-radius: 3px; min-height: 30px; }
+    QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
+    QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }
+    QSlider { min-height: 22px; }
     QSlider::groove:horizontal { height: 4px; background: %11; border-radius: 2px; }
     QSlider::sub-page:horizontal { background: %8; border-radius: 2px; }
     QSlider::sub-page:horizontal:disabled { background: %6; }
     QSlider::handle:horizontal {
-      background: white; border: 1px solid %4; width: 18px; height: 18px;
-      margin: -8px 0; border-radius: 9px;
+      background: white; border: 1px solid %4; width: 16px; height: 16px;
+      margin: -7px 0; border-radius: 8px;
     }
     QLabel[secondary="true"] { color: %6; }
     QLabel[caption="true"] { color: %6; font-size: 11px; }
