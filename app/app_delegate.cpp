@@ -69,7 +69,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     platform_.application.terminate();
     return;
   }
-  controller = std::make_shared<BarController>(platform_, arguments_, profileOnboarding);
+  controller = std::make_shared<BarController>(platform_, arguments_, profileOnboarding, settingsViews);
 }
 
 void AppDelegate::applicationWillTerminate() {

@@ -28,6 +28,8 @@ class AppDelegate {
   bool applicationShouldHandleReopen(bool hasVisibleWindows);
 
   std::shared_ptr<BarController> controller;
+  // Makes the settings window's widgets, where there is a display to show them on.
+  SettingsViewFactory settingsViews;
   const bool profileOnboarding;
 
  private:

@@ -21,7 +21,7 @@ std::string ownBundleIdentifier(const platform::Workspace& workspace) {
 }
 
 BarController::BarController(platform::Platform& platform, Arguments arguments,
-                             bool profileOnboarding)
+                             bool profileOnboarding, SettingsViewFactory settingsViews)
     : platform_(platform),
       arguments_(std::move(arguments)),
       profileOnboarding_(profileOnboarding),
@@ -35,7 +35,27 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
   auto toggle = statusBar.createStatusItem(platform::StatusItem::VariableLength);
   auto boundary = statusBar.createStatusItem(expandedDividerLength);
 
-  settingsTab_ = preferences_->setupComplete() ? "behavior" : "setup";
+  // Made before the parts that open it; it reaches them through its links once they exist.
+  settingsWindow_ = std::make_unique<SettingsWindow>(
+      platform_, nativeVisibility_, preferences_->setupComplete() ? "behavior" : "setup",
+      SettingsWindow::Links{
+          .setupInProgress = [this] { return engine_->setupInProgress(); },
+          .onboardingHandingOff = [this] { return onboarding_ && onboarding_->handingOff; },
+          .closeItemsMenu = [this] { itemsMenu_->cancelMenuTracking(); },
+          .closeAccessPanel = {},
+          .setupComplete = [this] { return preferences_->setupComplete(); },
+          .trusted = [this] { return engine_->trusted(); },
+          .startOnboarding = [this] { startOnboarding(); },
+          .dismissOnboarding =
+              [this] {
+                if (!onboarding_) return;
+                onboarding_->endHandOff();
+                onboarding_->closeWindow();
+              },
+          .requestInventoryRefresh = [this] { return inventory_->requestInventoryRefresh(); },
+          .showAll = [this] { showAll(); },
+      },
+      std::move(settingsViews));
 
   toggle->setAutosaveName(toggleAutosaveName);
   boundary->setAutosaveName(boundaryAutosaveName);
@@ -64,7 +84,7 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
                   accessPanel_->showAccessPanel(false);
               },
           .closeOverflowBar = [this] { accessPanel_->closeAccessPanel(); },
-          .openSettingsWindow = {},
+          .openSettingsWindow = [this] { openSettingsWindow(); },
       });
   divider_ = std::make_unique<Divider>(boundary, toggle, platform_.screens, lifetime_,
                                        [this] { toggleReveal(); });
@@ -84,7 +104,7 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .closeAccessPanel = [this] { accessPanel_->closeAccessPanel(); },
           .showAccessPanel = [this](bool search) { accessPanel_->showAccessPanel(search); },
           .applyPreset = [this](const VisibilityPreset& preset) { applyPreset(preset); },
-          .openSettingsWindow = {},
+          .openSettingsWindow = [this] { openSettingsWindow(); },
           .availableVersion = [this] { return updates_->availableVersion(); },
           .canCheckForUpdates = [this] { return updates_->canCheckForUpdates(); },
           .checkForUpdates = [this] { updates_->checkForUpdates(); },
@@ -118,8 +138,17 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .openItem = [this](const BarItem& item) { opener_->openItem(item); },
           .stopAutoCollapse = [this] { engine_->stopAutoCollapse(); },
           .scheduleAutoCollapse = [this] { engine_->scheduleAutoCollapse(); },
-          .openSettingsWindow = {},
+          .openSettingsWindow = [this] { openSettingsWindow(); },
       });
+
+  // What the settings window shows follows the stores it reads.
+  auto refreshSettings = lifetime_.guard([this] { settingsWindow_->stateChanged(); });
+  subscriptions_.push_back(preferences_->assigned.connect(
+      [refreshSettings](const std::string&) mutable { refreshSettings(); }));
+  subscriptions_.push_back(updates_->changed.connect(refreshSettings));
+  subscriptions_.push_back(notice_.changed.connect(refreshSettings));
+  subscriptions_.push_back(inventory_->itemsChanged.connect(refreshSettings));
+  settingsWindow_->setContext(settingsContext());
 
   statusItem_->refreshStatusItem();
 
@@ -136,7 +165,10 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .openItem = [this](const BarItem& item) { opener_->openItem(item); },
           .toggleReveal = [this] { toggleReveal(); },
           .shortcutErrorsChanged =
-              [this](const std::vector<std::string>& errors) { shortcutErrors_ = errors; },
+              [this](const std::vector<std::string>& errors) {
+                shortcutErrors_ = errors;
+                settingsWindow_->stateChanged();
+              },
       });
 
   showOnboarding_ = profileOnboarding_ || !(engine_->trusted() && preferences_->setupComplete());
@@ -163,11 +195,35 @@ VisibilityEngine::Links BarController::engineLinks() {
       .showAll = [this] { showAll(); },
       .requestAccess = [this] { requestAccess(); },
       .startOnboarding = [this] { startOnboarding(); },
-      .openSettingsWindow = {},
-      .closeSettingsWindow = {},
-      .settingsWindowVisible = {},
+      .openSettingsWindow = [this] { openSettingsWindow(); },
+      .closeSettingsWindow = [this] { settingsWindow_->closeSettingsWindow(); },
+      .settingsWindowVisible = [this] { return settingsWindow_->windowVisible(); },
       .accessPanelShown = [this] { return accessPanel_->accessPopover(); },
   };
+}
+
+std::unique_ptr<SettingsContext> BarController::settingsContext() {
+  auto context = std::unique_ptr<SettingsContext>(new SettingsContext{
+      .platform = platform_,
+      .preferences = *preferences_,
+      .updates = *updates_,
+      .notice = notice_,
+      .window = *settingsWindow_,
+      .nativeVisibility = nativeVisibility_,
+      .items = [this]() -> const std::vector<BarItem>& { return inventory_->items(); },
+      .trusted = [this] { return engine_->trusted(); },
+      .loginEnabled = [this] { return loginEnabled_; },
+      .setLoginItem = [this](bool enabled) { setLoginItem(enabled); },
+      .requestAccess = [this] { requestAccess(); },
+      .startOnboarding = [this] { startOnboarding(); },
+      .beginSetup = [this] { engine_->beginSetup(); },
+      .showAll = [this] { showAll(); },
+      .applyPreset = [this](const VisibilityPreset& preset) { applyPreset(preset); },
+      .shortcutErrors = [this] { return shortcutErrors_; },
+      .recordingChanged = [this](bool recording) { setRecordingShortcut(recording); },
+      .showAccessPanel = [this](bool search) { accessPanel_->showAccessPanel(search); },
+  });
+  return context;
 }
 
 BarController::~BarController() {

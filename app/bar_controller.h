@@ -26,6 +26,7 @@
 #include "platform/platform.h"
 #include "preferences/preferences.h"
 #include "ui/onboarding/onboarding_controller.h"
+#include "ui/settings/settings_window.h"
 #include "updates/app_updater.h"
 #include "visibility/divider.h"
 #include "visibility/notice.h"
@@ -44,7 +45,9 @@ std::string ownBundleIdentifier(const platform::Workspace& workspace);
 class BarController {
  public:
   // Runs the creation steps: status items, parts, subscriptions, and the scheduled start-up step.
-  BarController(platform::Platform& platform, Arguments arguments, bool profileOnboarding);
+  // `settingsViews` makes the settings window's widgets; without it the window has state only.
+  BarController(platform::Platform& platform, Arguments arguments, bool profileOnboarding,
+                SettingsViewFactory settingsViews = {});
   // Deferred work of every part ends with the controller.
   ~BarController();
   BarController(const BarController&) = delete;
@@ -61,6 +64,7 @@ class BarController {
   ItemOpener& opener() { return *opener_; }
   AccessPanel& accessPanel() { return *accessPanel_; }
   FeatureRuntime& featureRuntime() { return *featureRuntime_; }
+  SettingsWindow& settingsWindow() { return *settingsWindow_; }
   // The onboarding controller; null until onboarding was first needed.
   OnboardingController* onboarding() { return onboarding_.get(); }
   const platform::Platform& platform() const { return platform_; }
@@ -69,7 +73,7 @@ class BarController {
   const std::optional<std::string>& message() const { return notice_.message(); }
   Notice& notice() { return notice_; }
   bool loginEnabled() const { return loginEnabled_; }
-  const std::string& settingsTab() const { return settingsTab_; }
+  const std::string& settingsTab() const { return settingsWindow_->settingsTab(); }
   // The lines the last shortcut registration reported (empty when all went well).
   const std::vector<std::string>& shortcutErrors() const { return shortcutErrors_; }
   // Whether the native visibility backend is in use.
@@ -95,6 +99,8 @@ class BarController {
   void applyPreset(const VisibilityPreset& preset);
   // A shortcut is being recorded (true) or recording ended (false).
   void setRecordingShortcut(bool recording);
+  // The open-settings operation (right click, the menu's row, start-up refusals).
+  void openSettingsWindow() { settingsWindow_->openSettingsWindow(); }
   // The termination path: nothing deferred runs any more, everything is visible and both status
   // items are gone.
   void applicationWillTerminate();
@@ -103,6 +109,7 @@ class BarController {
   void reactToPreference(const std::string& key);
   OnboardingController& ensureOnboarding();
   VisibilityEngine::Links engineLinks();
+  std::unique_ptr<SettingsContext> settingsContext();
 
   platform::Platform& platform_;
   const Arguments arguments_;
@@ -114,7 +121,6 @@ class BarController {
   std::unique_ptr<AppUpdater> updates_;
   Notice notice_;
   bool loginEnabled_ = false;
-  std::string settingsTab_ = "setup";
   const bool nativeVisibility_;
 
   std::unique_ptr<StatusItem> statusItem_;
@@ -129,6 +135,7 @@ class BarController {
   std::unique_ptr<OnboardingController> onboarding_;
   std::unique_ptr<FeatureRuntime> featureRuntime_;
   std::vector<std::string> shortcutErrors_;
+  std::unique_ptr<SettingsWindow> settingsWindow_;
   bool showOnboarding_ = false;
 };
 

@@ -43,6 +43,7 @@
 #include "platform/updates/qt_update_alerts.h"
 #include "platform/updates/standard_updater.h"
 #include "tooling/performance_capture.h"
+#include "ui/settings/widgets/settings_window_widget.h"
 #include "visibility/native_visibility.h"
 
 namespace {
@@ -192,6 +193,10 @@ int main(int argc, char** argv) {
                          instanceLock = std::move(claim.lock);
                          return true;
                        });
+
+  // The settings window follows the desktop's appearance.
+  delegate.settingsViews =
+      settings_ui::makeSettingsViews([&desktop] { return desktop.world().darkAppearance; });
 
   services.application.setTerminationHandler([&delegate, &harness, &capture] {
     delegate.applicationWillTerminate();

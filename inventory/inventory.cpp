@@ -160,6 +160,7 @@ void Inventory::applyScan(std::vector<BarItem> scanned) {
     }
   }
   statusItem_.refreshStatusItem();
+  itemsChanged.emit();
 }
 
 }  // namespace tucklet

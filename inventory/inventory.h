@@ -49,7 +49,12 @@ class Inventory {
   void synchronousInventoryRefresh();
   void applyScan(std::vector<BarItem> scanned);
   // Trust was lost: nothing Tucklet knew of the bar can be relied upon.
-  void clear() { items_.clear(); }
+  void clear() {
+    items_.clear();
+    itemsChanged.emit();
+  }
+  // `items` was replaced (a scan was applied, or trust was lost).
+  platform::Signal<> itemsChanged;
   // Stops observing the workspace (termination).
   void stopRefreshTriggers();
 

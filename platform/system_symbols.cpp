@@ -50,6 +50,33 @@ constexpr std::string_view kApp = TUCKLET_SYMBOL_SVG(
     "<rect x=\"2.25\" y=\"2.25\" width=\"11.5\" height=\"11.5\" rx=\"3\" fill=\"none\" "
     "stroke=\"#000\" stroke-width=\"1.5\"/>");
 
+// A window with its menu bar along the top.
+constexpr std::string_view kMenubarRectangle = TUCKLET_SYMBOL_SVG(
+    "<rect x=\"1.75\" y=\"2.75\" width=\"12.5\" height=\"10.5\" rx=\"2.25\" fill=\"none\" "
+    "stroke=\"#000\" stroke-width=\"1.5\"/>"
+    "<path d=\"M2.5 6.25h11\" stroke=\"#000\" stroke-width=\"1.5\"/>");
+
+// Three sliders, their knobs at different places.
+constexpr std::string_view kSliders = TUCKLET_SYMBOL_SVG(
+    "<g stroke=\"#000\" stroke-width=\"1.5\" stroke-linecap=\"round\">"
+    "<path d=\"M1.75 3.5h12.5M1.75 8h12.5M1.75 12.5h12.5\"/></g>"
+    "<circle cx=\"10.5\" cy=\"3.5\" r=\"1.9\" fill=\"#000\"/>"
+    "<circle cx=\"5\" cy=\"8\" r=\"1.9\" fill=\"#000\"/>"
+    "<circle cx=\"8.5\" cy=\"12.5\" r=\"1.9\" fill=\"#000\"/>");
+
+// A lightning bolt.
+constexpr std::string_view kBolt = TUCKLET_SYMBOL_SVG(
+    "<path d=\"M9.2 1.2L3.2 9h4.2l-.8 5.8 6.2-8.1H8.5z\" fill=\"#000\" stroke=\"#000\" "
+    "stroke-width=\"0.8\" stroke-linejoin=\"round\"/>");
+
+// An empty in-tray.
+constexpr std::string_view kTray = TUCKLET_SYMBOL_SVG(
+    "<g fill=\"none\" stroke=\"#000\" stroke-width=\"1.5\" stroke-linecap=\"round\" "
+    "stroke-linejoin=\"round\">"
+    "<path d=\"M1.75 9.25v3.5a1.5 1.5 0 0 0 1.5 1.5h9.5a1.5 1.5 0 0 0 1.5-1.5v-3.5"
+    "l-1.6-5.6a1.5 1.5 0 0 0-1.45-1.1h-6.4a1.5 1.5 0 0 0-1.45 1.1z\"/>"
+    "<path d=\"M1.75 9.25h3.5a2.75 2.25 0 0 0 5.5 0h3.5\"/></g>");
+
 #undef TUCKLET_SYMBOL_SVG
 
 struct Entry {
@@ -77,6 +104,17 @@ constexpr std::array kTable{
     Entry{"exclamationmark.triangle", {"dialog-warning-symbolic", {}}},
     Entry{"magnifyingglass", {"system-search-symbolic", {}}},
     Entry{"app", {{}, kApp}},
+    // The settings window's sidebar, banner and controls.
+    Entry{"gearshape", {"emblem-system-symbolic", {}}},
+    Entry{"menubar.rectangle", {{}, kMenubarRectangle}},
+    Entry{"paintpalette", {"applications-graphics-symbolic", {}}},
+    Entry{"folder", {"folder-symbolic", {}}},
+    Entry{"slider.horizontal.3", {{}, kSliders}},
+    Entry{"bolt", {{}, kBolt}},
+    Entry{"questionmark.circle", {"help-browser-symbolic", {}}},
+    Entry{"info.circle", {"help-about-symbolic", {}}},
+    Entry{"chevron.up", {"go-up-symbolic", {}}},
+    Entry{"tray", {{}, kTray}},
 };
 
 }  // namespace

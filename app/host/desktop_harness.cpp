@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QApplication>
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/render/screen_renderer.h"
 #include "platform/sim/world_json_reader.h"
 #include "platform/sim/world_loader.h"
+#include "ui/settings/widgets/settings_window_widget.h"
 
 namespace tucklet {
 
@@ -71,6 +73,7 @@ constexpr std::string_view kSwitches[] = {
     "--sim-capture-screen",
     "--sim-capture-top-right",
     "--sim-capture-window",
+    "--sim-capture-settings",
     "--sim-inventory",
     "--sim-state",
     "--sim-latency",
@@ -147,6 +150,7 @@ std::unique_ptr<DesktopHarness> DesktopHarness::fromArguments(const Arguments& a
       {"--sim-capture", Event::Kind::MenuBar},
       {"--sim-capture-screen", Event::Kind::Screen},
       {"--sim-capture-window", Event::Kind::Window},
+      {"--sim-capture-settings", Event::Kind::Settings},
       {"--sim-inventory", Event::Kind::Inventory},
       {"--sim-state", Event::Kind::State},
       {"--sim-capture-top-right", Event::Kind::TopRight},
@@ -337,6 +341,25 @@ void DesktopHarness::run(const Event& event) {
       std::string error = "no live window (there is no display)";
       if (!windowCapture_ || !windowCapture_((folder / (event.name + ".png")).string(), error))
         std::fprintf(stderr, "tucklet: --sim-capture-window: %s\n", error.c_str());
+      break;
+    }
+    case Event::Kind::Settings: {
+      auto controller = controller_ ? controller_() : nullptr;
+      if (!controller) break;
+      controller->settingsWindow().setSettingsTab(event.name);
+      controller->openSettingsWindow();
+      settings_ui::SettingsWindowWidget* window = nullptr;
+      for (auto* widget : QApplication::topLevelWidgets())
+        if (auto* w = dynamic_cast<settings_ui::SettingsWindowWidget*>(widget)) window = w;
+      if (!window || !window->isVisible()) {
+        std::fprintf(stderr, "tucklet: --sim-capture-settings: the settings window did not open\n");
+        break;
+      }
+      window->refresh();
+      std::string error;
+      const auto path = folder / ("settings-" + event.name + ".png");
+      if (!sim::writePng(window->picture(2.0), path.string(), &error))
+        std::fprintf(stderr, "tucklet: %s\n", error.c_str());
       break;
     }
     case Event::Kind::Inventory: {

@@ -11,6 +11,8 @@
 //                                   down to below the lowest open menu
 //   --sim-capture-window NAME@SECONDS   the live desktop window as the display shows it (a
 //                                   screenshot of the window; only when there is a display)
+//   --sim-capture-settings TAB@SECONDS   opens the settings window on that tab and writes what
+//                                   it shows as DIR/settings-TAB.png (2x)
 //   --sim-inventory NAME@SECONDS    the controller's items as DIR/NAME.json
 //   --sim-state NAME@SECONDS        what a person would see, and the controller's state, as
 //                                   DIR/NAME.json
@@ -66,7 +68,8 @@ class DesktopHarness {
 
  private:
   struct Event {
-    enum class Kind { MenuBar, Screen, TopRight, Window, Inventory, State, Latency, Quit };
+    enum class Kind {
+      MenuBar, Screen, TopRight, Window, Settings, Inventory, State, Latency, Quit };
     Kind kind;
     std::string name;
     double seconds;

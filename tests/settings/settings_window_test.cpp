@@ -1,0 +1,194 @@
+// The settings window's widgets on a whole Tucklet: clicks in the window reach the defaults file,
+// the sidebar switches panes, and the controls keep to their ranges and fields.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include "app/app_delegate.h"
+#include "platform/host/plist_user_defaults.h"
+#include "platform/sim/desktop.h"
+#include "platform/sim/visibility_host.h"
+#include "platform/virtual_run_loop.h"
+#include "tests/visibility/visibility_worlds.h"
+#include "ui/settings/widgets/settings_window_widget.h"
+#include "visibility/native_visibility.h"
+
+namespace tucklet::testing {
+namespace {
+
+QApplication& widgetApp() {
+  static int argc = 1;
+  static char name[] = "tests_settings";
+  static char* argv[] = {name, nullptr};
+  static auto* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// Tucklet with its settings window's widgets, storing its defaults in a property list file.
+class SettingsRig {
+ public:
+  explicit SettingsRig(sim::World world)
+      : folder_(std::filesystem::temp_directory_path() /
+                ("tucklet-settings-" + std::to_string(::getpid()) + "-" +
+                 std::to_string(counter_++))),
+        defaults_("com.example.Tucklet", folder_.string()) {
+    widgetApp();
+    defaults_.setObject("setupComplete", true);
+    desktop_ = std::make_unique<sim::SimDesktop>(std::move(world), runLoop);
+    sim::attachVisibilityHost(*desktop_, runLoop);
+    services_.emplace(desktop_->platform(defaults_));
+    configureNativeVisibility(
+        sim::resolveVisibilityFrameworkPath(services_->visibilityFrameworkPath), &runLoop);
+    delegate_ = std::make_unique<AppDelegate>(*services_, Arguments(std::vector<std::string>{}),
+                                              false, nullptr);
+    delegate_->settingsViews = settings_ui::makeSettingsViews();
+    delegate_->applicationWillFinishLaunching();
+    delegate_->applicationDidFinishLaunching();
+    runLoop.advance(1);
+  }
+  ~SettingsRig() {
+    controller().applicationWillTerminate();
+    delegate_.reset();
+    sim::detachVisibilityHost(*desktop_);
+    configureNativeVisibility("", nullptr);
+    std::filesystem::remove_all(folder_);
+  }
+
+  BarController& controller() { return *delegate_->controller; }
+  // What a later run would read from the defaults file.
+  platform::PlistDict stored() const {
+    return platform::PlistUserDefaults("com.example.Tucklet", folder_.string()).persistentDomain();
+  }
+  QWidget* window() const {
+    for (auto* widget : QApplication::topLevelWidgets())
+      if (dynamic_cast<settings_ui::SettingsWindowWidget*>(widget)) return widget;
+    return nullptr;
+  }
+  template <typename T>
+  T* find(const QString& name) const {
+    QApplication::processEvents();
+    return window() ? window()->findChild<T*>(name) : nullptr;
+  }
+  QPushButton* buttonTitled(const QString& title) const {
+    QApplication::processEvents();
+    for (auto* b : window()->findChildren<QPushButton*>())
+      if (b->text() == title && b->isVisible()) return b;
+    return nullptr;
+  }
+  void open(const std::string& tab) {
+    controller().settingsWindow().setSettingsTab(tab);
+    controller().openSettingsWindow();
+    QApplication::processEvents();
+  }
+
+  platform::VirtualRunLoop runLoop;
+
+ private:
+  static inline int counter_ = 0;
+  std::filesystem::path folder_;
+  platform::PlistUserDefaults defaults_;
+  std::unique_ptr<sim::SimDesktop> desktop_;
+  std::optional<platform::Platform> services_;
+  std::unique_ptr<AppDelegate> delegate_;
+};
+
+TEST(SettingsWindow, ClicksReachTheDefaultsFile) {
+  SettingsRig rig(visibilityWorld().build());
+  rig.open("behavior");
+  ASSERT_NE(rig.window(), nullptr);
+  EXPECT_EQ(rig.window()->windowTitle(), "tucklet");
+  EXPECT_EQ(rig.window()->size(), QSize(860, 640));
+
+  auto* optionClick = rig.find<QAbstractButton>("general.optionClick");
+  ASSERT_NE(optionClick, nullptr);
+  ASSERT_TRUE(optionClick->isChecked());
+  QTest::mouseClick(optionClick, Qt::LeftButton);
+  EXPECT_EQ(rig.stored().at("optionClickReveals"), platform::PlistValue(false));
+
+  // The sidebar switches to the groups pane; its button adds a group to the stored features.
+  auto* sidebar = rig.find<QListWidget>("sidebar");
+  ASSERT_NE(sidebar, nullptr);
+  const auto rows = sidebar->findItems("Groups & Order", Qt::MatchExactly);
+  ASSERT_EQ(rows.size(), 1);
+  QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
+                    sidebar->visualItemRect(rows.front()).center());
+  EXPECT_EQ(rig.controller().settingsTab(), "groups");
+  auto* add = rig.buttonTitled("Add Group");
+  ASSERT_NE(add, nullptr);
+  QTest::mouseClick(add, Qt::LeftButton);
+  EXPECT_EQ(rig.controller().preferences().features().groups.size(), 1u);
+  EXPECT_TRUE(rig.stored().at("features").isData());
+  // The new group shows at once.
+  EXPECT_NE(rig.buttonTitled("Delete Group"), nullptr);
+
+  // Closing orders the window out; it comes back as it was.
+  rig.window()->close();
+  EXPECT_FALSE(rig.controller().settingsWindow().windowVisible());
+  rig.open("groups");
+  EXPECT_TRUE(rig.window()->isVisible());
+}
+
+TEST(SettingsWindow, HideAfterFollowsAutoHideAndKeepsItsRange) {
+  SettingsRig rig(visibilityWorld().build());
+  rig.controller().preferences().setAutoCollapse(false);
+  rig.open("behavior");
+  auto* slider = rig.find<QSlider>("general.collapseDelay");
+  ASSERT_NE(slider, nullptr);
+  EXPECT_TRUE(slider->isVisible());
+  EXPECT_FALSE(slider->isEnabled());
+
+  rig.controller().preferences().setAutoCollapse(true);
+  slider = rig.find<QSlider>("general.collapseDelay");
+  ASSERT_TRUE(slider->isEnabled());
+  slider->setValue(0);
+  EXPECT_EQ(rig.controller().preferences().collapseDelay(), 2);
+  slider = rig.find<QSlider>("general.collapseDelay");
+  slider->setValue(1'000'000);
+  EXPECT_EQ(rig.controller().preferences().collapseDelay(), 30);
+}
+
+TEST(SettingsWindow, ARulesConditionChangeKeepsItsOtherFields) {
+  SettingsRig rig(visibilityWorld().build());
+  auto& prefs = rig.controller().preferences();
+  auto config = prefs.features();
+  config.presets.push_back(prefs.captureVisibility("Work"));
+  AutomationRule rule;
+  rule.enabled = false;
+  rule.value = "com.example.notes";
+  rule.presetID = config.presets[0].id;
+  config.rules.push_back(rule);
+  prefs.setFeatures(config);
+  rig.open("rules");
+
+  auto* when = rig.find<QComboBox>(QString::fromStdString("rule." + rule.id.text() + ".condition"));
+  ASSERT_NE(when, nullptr);
+  EXPECT_EQ(when->currentText(), "Active application");
+  Q_EMIT when->activated(3);
+  auto changed = rule;
+  changed.condition = RuleCondition::timeRange;
+  ASSERT_EQ(prefs.features().rules.size(), 1u);
+  EXPECT_EQ(prefs.features().rules[0], changed);
+  // The time range's steppers replace the bundle field.
+  EXPECT_NE(rig.find<QWidget>(QString::fromStdString("rule." + rule.id.text() + ".from.up")),
+            nullptr);
+  EXPECT_EQ(rig.find<QWidget>(QString::fromStdString("rule." + rule.id.text() + ".value")), nullptr);
+}
+
+TEST(SettingsWindow, DividerFormShowsTheEmptyStateWithoutItems) {
+  SettingsRig rig(dividerWorld().build());
+  rig.open("items");
+  EXPECT_EQ(rig.find<QWidget>("emptyState"), nullptr);
+  EXPECT_NE(rig.buttonTitled("Rescan"), nullptr);
+  rig.controller().inventory().clear();
+  EXPECT_NE(rig.find<QWidget>("emptyState"), nullptr);
+}
+
+}  // namespace
+}  // namespace tucklet::testing
