@@ -120,8 +120,8 @@ void run(const std::string& self, const fs::path& scratch, bool hoverReveal, int
     const auto json = tucklet::encodeFeatureConfiguration(features);
     stored.setObject("features", tucklet::platform::PlistData(json->begin(), json->end()));
   }
-  const pid_t program = spawn({TUCKLET_PROGRAM},
-                              {"QT_QPA_PLATFORM=offscreen", "TUCKLET_DEFAULTS_DIR=" + defaults.string()});
+  const pid_t program = spawn({TUCKLET_PROGRAM}, {"QT_QPA_PLATFORM=offscreen",
+                                                  "TUCKLET_DEFAULTS_DIR=" + defaults.string()});
   const pid_t reference = spawn({self, "--reference"}, {"QT_QPA_PLATFORM=offscreen"});
   if (!program || !reference) {
     std::cerr << "idle_bench: could not start the programs\n";
@@ -142,9 +142,11 @@ void run(const std::string& self, const fs::path& scratch, bool hoverReveal, int
     std::printf("  %-26s CPU %6.3f %%   wake-ups %7.2f /s\n", name, cpu, wakeups);
     return std::pair{cpu, wakeups};
   };
-  std::printf("%s, %d s:\n", hoverReveal ? "hover reveal on (0.15 s tick)" : "no features", seconds);
+  std::printf("%s, %d s:\n", hoverReveal ? "hover reveal on (0.15 s tick)" : "no features",
+              seconds);
   const auto [cpu, wakeups] = report("tucklet", programBefore, programAfter);
-  const auto [refCpu, refWakeups] = report("reference (2 s timer)", referenceBefore, referenceAfter);
+  const auto [refCpu, refWakeups] =
+      report("reference (2 s timer)", referenceBefore, referenceAfter);
   // CPU is counted in clock ticks (10 ms): an idle minute may show none at all.
   const auto ratio = [](double a, double b) {
     return b > 0 ? std::to_string(a / b) : std::string(a > 0 ? "above the reference" : "both 0");
@@ -165,7 +167,8 @@ int main(int argc, char** argv) {
   }
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
   const auto self = fs::canonical("/proc/self/exe").string();
-  const auto scratch = fs::temp_directory_path() / ("tucklet-idle-bench-" + std::to_string(getpid()));
+  const auto scratch =
+      fs::temp_directory_path() / ("tucklet-idle-bench-" + std::to_string(getpid()));
   run(self, scratch, false, seconds);
   run(self, scratch, true, seconds);
   std::error_code ec;

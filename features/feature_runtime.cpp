@@ -34,9 +34,9 @@ FeatureRuntime::FeatureRuntime(platform::Platform& platform, Preferences& prefer
       shortcuts_(std::make_unique<ShortcutRegistry>(platform.hotKeys)) {
   if (const auto front = platform_.workspace.frontmostApplication())
     lastExternalBundle_ = front->bundleIdentifier.value_or("");
-  activationObserver_ = platform_.workspace.observe(
-      platform::WorkspaceNotification::FrontmostApplicationChanged,
-      lifetime_.guard([this](pid_t) { noteActivation(); }));
+  activationObserver_ =
+      platform_.workspace.observe(platform::WorkspaceNotification::FrontmostApplicationChanged,
+                                  lifetime_.guard([this](pid_t) { noteActivation(); }));
   synchronise();
 }
 
