@@ -13,6 +13,10 @@ constexpr double hoverInterval = 0.15;
 constexpr double ruleInterval = 1.0;
 constexpr double minimumHoverDelay = 0.2;
 constexpr double scrollGap = 0.5;
+// The 1 s timer keeps its schedule: after a tick that came late (the main thread was busy) the
+// next one comes less than a second later. Without some slack that tick would be skipped and a
+// rule would wait two seconds.
+constexpr double timerSlack = 0.1;
 
 }  // namespace
 
@@ -30,9 +34,9 @@ FeatureRuntime::FeatureRuntime(platform::Platform& platform, Preferences& prefer
       shortcuts_(std::make_unique<ShortcutRegistry>(platform.hotKeys)) {
   if (const auto front = platform_.workspace.frontmostApplication())
     lastExternalBundle_ = front->bundleIdentifier.value_or("");
-  activationObserver_ = platform_.workspace.observe(
-      platform::WorkspaceNotification::FrontmostApplicationChanged,
-      lifetime_.guard([this](pid_t) { noteActivation(); }));
+  activationObserver_ =
+      platform_.workspace.observe(platform::WorkspaceNotification::FrontmostApplicationChanged,
+                                  lifetime_.guard([this](pid_t) { noteActivation(); }));
   synchronise();
 }
 
@@ -109,7 +113,7 @@ void FeatureRuntime::hoverStep(double now) {
 }
 
 void FeatureRuntime::evaluateRules(double now) {
-  if (!nativeVisibility_ || now - lastRuleCheck_ < ruleInterval) return;
+  if (!nativeVisibility_ || now - lastRuleCheck_ < ruleInterval - timerSlack) return;
   lastRuleCheck_ = now;
   const auto& features = preferences_.features();
   if (features.rules.empty() && !automaticState_.baseline) return;

@@ -13,7 +13,8 @@ std::string shortcutDisplayText(const KeyboardShortcut& shortcut) {
   return text + shortcut.keyLabel;
 }
 
-std::string shortcutKeyLabel(std::uint16_t keyCode, const std::string& charactersIgnoringModifiers) {
+std::string shortcutKeyLabel(std::uint16_t keyCode,
+                             const std::string& charactersIgnoringModifiers) {
   switch (keyCode) {
     case platform::key_code::Return:
       return "Return";

@@ -127,8 +127,8 @@ OSStatus ShortcutRegistry::handleHotKeyEvent(platform::EventRef event, void* use
   if (!event || !userData) return status::eventNotHandledErr;
   auto& registry = *static_cast<ShortcutRegistry*>(userData);
   platform::EventHotKeyID id{};
-  const OSStatus read = registry.hotKeys_.getEventParameter(event, platform::kEventParamDirectObject,
-                                                            platform::typeEventHotKeyID, &id);
+  const OSStatus read = registry.hotKeys_.getEventParameter(
+      event, platform::kEventParamDirectObject, platform::typeEventHotKeyID, &id);
   if (read != status::noErr) return read;
   // The signature is not looked at: only this registry's hot keys reach this handler.
   if (auto it = registry.actions_.find(id.id); it != registry.actions_.end()) {

@@ -33,7 +33,8 @@ inline constexpr OSStatus eventHotKeyInvalidErr = -9879;
 // significant byte.
 constexpr std::uint32_t fourCharCode(std::string_view code) {
   std::uint32_t value = 0;
-  for (char c : code.substr(0, 4)) value = (value << 8) | static_cast<unsigned char>(c);
+  for (char c : code.substr(0, 4))
+    value = (value << 8) | static_cast<unsigned char>(c);
   return value;
 }
 

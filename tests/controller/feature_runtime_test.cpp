@@ -188,27 +188,27 @@ TEST_F(FeatureRuntimeTest, ShortcutsRunTheirActions) {
 class RevealTest : public FeatureRuntimeTest {
  protected:
   void startRuntime() {
-    extra = std::make_unique<FeatureRuntime>(
-        rig.services(), preferences(), lifetime, true, "local.quenby.Quiverly",
-        controller().statusItem(),
-        FeatureRuntime::Links{
-            .accessPanelShown = [this] { return panelShown; },
-            .showAccessPanel =
-                [this](bool search) {
-                  openings.push_back(search);
-                  panelShown = true;
-                },
-            .closeAccessPanel =
-                [this] {
-                  ++closings;
-                  panelShown = false;
-                },
-            .scheduleAutoCollapse = [this] { ++autoCollapses; },
-            .items = {},
-            .openItem = {},
-            .toggleReveal = {},
-            .shortcutErrorsChanged = {},
-        });
+    extra =
+        std::make_unique<FeatureRuntime>(rig.services(), preferences(), lifetime, true,
+                                         "local.quenby.Quiverly", controller().statusItem(),
+                                         FeatureRuntime::Links{
+                                             .accessPanelShown = [this] { return panelShown; },
+                                             .showAccessPanel =
+                                                 [this](bool search) {
+                                                   openings.push_back(search);
+                                                   panelShown = true;
+                                                 },
+                                             .closeAccessPanel =
+                                                 [this] {
+                                                   ++closings;
+                                                   panelShown = false;
+                                                 },
+                                             .scheduleAutoCollapse = [this] { ++autoCollapses; },
+                                             .items = {},
+                                             .openItem = {},
+                                             .toggleReveal = {},
+                                             .shortcutErrorsChanged = {},
+                                         });
   }
 
   void scroll(double deltaY) {

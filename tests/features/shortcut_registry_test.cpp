@@ -33,7 +33,9 @@ class ShortcutRegistryTest : public DesktopTest {
               .app(100, "com.example.a", "A")
               .frontmost()
               .app(200, "com.example.launcher", "Launcher")
-              .withApp([](sim::WorldApplication& a) { a.hotKeys.push_back({2, kCommand}); })
+              .withApp([](sim::WorldApplication& a) {
+                a.hotKeys.push_back({2, kCommand});
+              })
               .withWorld([&](sim::World& w) {
                 w.symbolicHotKeys = table;
                 w.symbolicHotKeysStatus = tableStatus;
@@ -43,9 +45,8 @@ class ShortcutRegistryTest : public DesktopTest {
   }
 
   void registerAll(const std::vector<KeyboardShortcut>& shortcuts) {
-    registry->registerShortcuts(shortcuts, [this](const KeyboardShortcut& s) {
-      performed.push_back(s.action);
-    });
+    registry->registerShortcuts(
+        shortcuts, [this](const KeyboardShortcut& s) { performed.push_back(s.action); });
   }
 
   std::unique_ptr<ShortcutRegistry> registry;
@@ -86,10 +87,10 @@ TEST_F(ShortcutRegistryTest, RegistrationPassMessagesAndIds) {
   registry.reset();
   std::optional<platform::PlistValue> unused;
   platform::EventHotKeyRef ref{};
-  EXPECT_EQ(desktop->hotKeys().registerEventHotKey(3, kCommand | kOption, {1, 1},
-                                                   desktop->hotKeys().applicationEventTarget(), 0,
-                                                   &ref),
-            0)
+  EXPECT_EQ(
+      desktop->hotKeys().registerEventHotKey(3, kCommand | kOption, {1, 1},
+                                             desktop->hotKeys().applicationEventTarget(), 0, &ref),
+      0)
       << "the destroyed registry no longer holds the combination";
 }
 
@@ -124,8 +125,7 @@ TEST_F(ShortcutRegistryTest, HandlerStatuses) {
   const platform::Event known{platform::kEventClassKeyboard, 5, platform::EventHotKeyID{0, 1}};
   EXPECT_EQ(ShortcutRegistry::handleHotKeyEvent(nullptr, registry.get()), eventNotHandledErr);
   EXPECT_EQ(ShortcutRegistry::handleHotKeyEvent(&known, nullptr), eventNotHandledErr);
-  EXPECT_EQ(ShortcutRegistry::handleHotKeyEvent(&bare, registry.get()),
-            eventParameterNotFoundErr);
+  EXPECT_EQ(ShortcutRegistry::handleHotKeyEvent(&bare, registry.get()), eventParameterNotFoundErr);
   EXPECT_EQ(ShortcutRegistry::handleHotKeyEvent(&unknown, registry.get()), noErr)
       << "an unknown id is consumed";
   EXPECT_TRUE(performed.empty());
