@@ -237,7 +237,7 @@ SearchField::SearchField(AccessPanel& panel, QWidget* parent) : QLineEdit(parent
   setAccessibleName("Search menu bar items");
   setFixedHeight(static_cast<int>(pl::kFieldHeight));
   setFont(panelFont(13));
-  setTextMargins(18, 0, 4, 0);
+  setTextMargins(21, 0, 6, 0);
   setFrame(false);
   connect(this, &QLineEdit::textEdited, this,
           [this](const QString& text) { panel_.setQuery(text.toStdString()); });
