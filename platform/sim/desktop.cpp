@@ -386,9 +386,10 @@ void pressKeyIn(SimState& state, Outbox& out, std::uint16_t keyCode, std::uint32
 
 }  // namespace
 
-void SimDesktop::pressKey(std::uint16_t keyCode, std::uint32_t modifiers) {
-  state_->core->change([=](SimState& state, Outbox& out) {
-    pressKeyIn(state, out, keyCode, modifiers, std::string());
+void SimDesktop::pressKey(std::uint16_t keyCode, std::uint32_t modifiers,
+                          const std::string& characters) {
+  state_->core->change([&](SimState& state, Outbox& out) {
+    pressKeyIn(state, out, keyCode, modifiers, characters);
   });
 }
 

@@ -27,12 +27,11 @@ void postKeyChange(Outbox& out, platform::WindowNumber window, bool isKey) {
 }
 
 // Puts a new own window in front of every other window.
-platform::WindowNumber addWindow(SimState& state, WindowEntry entry) {
-  entry.number = state.newWindow();
-  entry.pid = state.selfPid();
-  const auto number = entry.number;
-  state.windows.insert(state.windows.begin(), std::move(entry));
-  return number;
+platform::WindowNumber addWindow(SimState& state, const WindowEntry& entry) {
+  auto& added = *state.windows.insert(state.windows.begin(), entry);
+  added.number = state.newWindow();
+  added.pid = state.selfPid();
+  return added.number;
 }
 
 class SimWindowHandle final : public platform::WindowHandle {
@@ -229,7 +228,7 @@ std::unique_ptr<platform::WindowHandle> SimWindows::openWindow(
     const Point p = toWindowListPoint(state, topLeft);
     const double titleBar = options.layer == 0 ? kTitleBarHeight : 0;
     entry.window.bounds = {p.x, p.y - titleBar, size.width, size.height + titleBar};
-    return addWindow(state, std::move(entry));
+    return addWindow(state, entry);
   });
   return std::make_unique<SimWindowHandle>(core_, number);
 }
@@ -257,7 +256,7 @@ std::unique_ptr<platform::WindowHandle> SimWindows::showPopover(
     if (!placed) return 0;
     entry.window.bounds = placed->first;
     entry.arrowX = placed->second;
-    return addWindow(state, std::move(entry));
+    return addWindow(state, entry);
   });
   if (number == 0) return nullptr;
   return std::make_unique<SimWindowHandle>(core_, number);
