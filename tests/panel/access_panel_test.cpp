@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 
 #include <memory>
 #include <string>
@@ -12,18 +11,11 @@
 #include "panel/access_panel_view.h"
 #include "platform/sim/desktop.h"
 #include "tests/support/tucklet_rig.h"
+#include "tests/panel/widget_app.h"
 #include "tests/visibility/visibility_worlds.h"
 
 namespace tucklet::testing {
 namespace {
-
-QApplication& widgetApp() {
-  static int argc = 1;
-  static char name[] = "tests_panel";
-  static char* argv[] = {name, nullptr};
-  static auto* app = new QApplication(argc, argv);
-  return *app;
-}
 
 // The visibility world with `extraApps` more applications, one item each, all hidden.
 sim::World worldWith(int extraApps) {
