@@ -106,7 +106,10 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
   // Starts observing what asks for a rescan.
   inventory_ = std::make_unique<Inventory>(
       platform_, notice_, lifetime_, *engine_, *divider_, *itemsMenu_, *statusItem_,
-      Inventory::Links{.openingItem = [this] { return opener_->activeItem().has_value(); }});
+      Inventory::Links{
+          .openingItem = [this] { return opener_->activeItem().has_value(); },
+          .itemsChanged = [this] { accessPanel_->candidatesChanged(); },
+      });
   opener_ = std::make_unique<ItemOpener>(platform_, *preferences_, notice_, lifetime_, *engine_,
                                          *itemsMenu_);
   accessPanel_ = std::make_unique<AccessPanel>(
@@ -163,6 +166,7 @@ void BarController::reactToPreference(const std::string& key) {
       key == "visibleBundles" || key == "visibleSystemItems" || key == "hideBattery" ||
       key == "hideDateTime") {
     statusItem_->refreshStatusItem();
+    accessPanel_->candidatesChanged();
   } else if (key == "autoCollapse" || key == "collapseDelay") {
     engine_->scheduleAutoCollapse();
   }

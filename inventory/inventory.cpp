@@ -160,6 +160,7 @@ void Inventory::applyScan(std::vector<BarItem> scanned) {
     }
   }
   statusItem_.refreshStatusItem();
+  if (links_.itemsChanged) links_.itemsChanged();
 }
 
 }  // namespace tucklet

@@ -27,6 +27,7 @@ class Inventory {
   // What the inventory asks of the parts built after it.
   struct Links {
     std::function<bool()> openingItem;  // an item is being opened
+    std::function<void()> itemsChanged;  // a scan was applied (the access panel follows it)
   };
 
   // Starts observing the workspace for the events that ask for a rescan.

@@ -200,6 +200,19 @@ TEST_F(AccessPanelTest, ContentSizesFollowTheNumberOfCandidatesAsDrawn) {
   }
 }
 
+TEST_F(AccessPanelTest, AnOpenPanelFollowsTheListedItems) {
+  start(worldWith(2));
+  open(false);
+  const auto before = panel().state()->candidates();
+  ASSERT_GE(before.size(), 2u);
+  rig->controller().preferences().setExcludedIDs({before.front().item.id});
+  ASSERT_TRUE(panel().accessPopover());
+  ASSERT_EQ(panel().state()->candidates().size(), before.size() - 1);
+  EXPECT_EQ(panel().state()->candidates().front().item.id, before[1].item.id);
+  EXPECT_EQ(panel().view()->contentArea()->findChildren<QAbstractButton*>().size(),
+            static_cast<qsizetype>(before.size() - 1));
+}
+
 TEST_F(AccessPanelTest, ChoosingFromTheGridClosesThePanelThenOpensTheItem) {
   start(worldWith(0));
   open(false);
