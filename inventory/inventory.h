@@ -26,7 +26,7 @@ class Inventory {
  public:
   // What the inventory asks of the parts built after it.
   struct Links {
-    std::function<bool()> openingItem;  // an item is being opened
+    std::function<bool()> openingItem;   // an item is being opened
     std::function<void()> itemsChanged;  // a scan was applied (the access panel follows it)
   };
 

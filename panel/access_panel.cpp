@@ -53,8 +53,10 @@ void AccessPanel::showAccessPanel(bool search) {
   const auto serial = ++serial_;
   popover_ = platform_.windows->showPopover(
       content_, toggle,
-      {.title = "", .appearance = appearanceSetting(preferences_.features().appearance),
-       .layer = 0, .transient = true},
+      {.title = "",
+       .appearance = appearanceSetting(preferences_.features().appearance),
+       .layer = 0,
+       .transient = true},
       lifetime_.guard([this, serial] { popoverDidClose(serial); }));
   if (!popover_) {
     dropPopover();

@@ -113,12 +113,14 @@ class ResultRow final : public QWidget {
     const QFont title = panelFont(13), caption = panelFont(10.5);
     painter.setFont(title);
     painter.setPen(name);
-    painter.drawText(QRectF(textLeft, row.top() + 2, textWidth, 17), Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetricsF(title).elidedText(
-                         QString::fromStdString(candidate_.displayName), Qt::ElideRight, textWidth));
+    painter.drawText(QRectF(textLeft, row.top() + 2, textWidth, 17),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetricsF(title).elidedText(QString::fromStdString(candidate_.displayName),
+                                                     Qt::ElideRight, textWidth));
     painter.setFont(caption);
     painter.setPen(app);
-    painter.drawText(QRectF(textLeft, row.top() + 18, textWidth, 13), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(QRectF(textLeft, row.top() + 18, textWidth, 13),
+                     Qt::AlignLeft | Qt::AlignVCenter,
                      QFontMetricsF(caption).elidedText(QString::fromStdString(candidate_.appName),
                                                        Qt::ElideRight, textWidth));
   }
@@ -179,8 +181,8 @@ class IconGrid final : public QWidget {
   int heightFor(std::size_t count) const {
     const auto rows = pl::gridRows(count);
     if (rows == 0) return 0;
-    return static_cast<int>(std::ceil(2 * pl::kGridMargin + rows * pl::kCellHeight +
-                                       (rows - 1) * spacing_));
+    return static_cast<int>(
+        std::ceil(2 * pl::kGridMargin + rows * pl::kCellHeight + (rows - 1) * spacing_));
   }
   QSize sizeHint() const override {
     return {static_cast<int>(pl::kWidth), heightFor(cells_.size())};
@@ -189,8 +191,8 @@ class IconGrid final : public QWidget {
  protected:
   void resizeEvent(QResizeEvent*) override {
     const double inner = width() - 2 * pl::kGridMargin;
-    const int columns = std::max(
-        1, std::min(pl::kGridColumns, static_cast<int>(inner / pl::kGridColumnMinimum)));
+    const int columns =
+        std::max(1, std::min(pl::kGridColumns, static_cast<int>(inner / pl::kGridColumnMinimum)));
     const double column = inner / columns;
     for (std::size_t i = 0; i < cells_.size(); ++i) {
       const auto row = i / static_cast<std::size_t>(columns);
@@ -292,7 +294,7 @@ AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
   setFont(panelFont(13));
   seeThrough(this);
   setAccessibleName(panel_.state() && panel_.state()->search() ? "Search menu bar items"
-                                                                : "Menu bar items");
+                                                               : "Menu bar items");
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(0, 0, 0, 0);
   root->setSpacing(0);
@@ -437,8 +439,9 @@ void AccessPanelView::applyAppearance() {
   }
   for (auto* button : findChildren<QPushButton*>()) {
     button->setStyleSheet(
-        QString("QPushButton { border: none; background: transparent; padding: 2px 4px; color: %1; }"
-                "QPushButton:pressed { color: %2; }")
+        QString(
+            "QPushButton { border: none; background: transparent; padding: 2px 4px; color: %1; }"
+            "QPushButton:pressed { color: %2; }")
             .arg(dark ? "rgba(255,255,255,222)" : "rgba(0,0,0,217)",
                  dark ? "rgba(255,255,255,140)" : "rgba(0,0,0,128)"));
   }

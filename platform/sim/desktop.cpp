@@ -113,14 +113,22 @@ const platform::Screens& SimDesktop::screens() const {
 }
 
 platform::Platform SimDesktop::platform(platform::UserDefaults& defaults) {
-  return platform::Platform{state_->runLoop,      defaults,
-                            state_->workspace,    state_->accessibility,
-                            state_->windowServer, state_->statusBar,
-                            state_->screens,      state_->powerSources,
-                            state_->loginService, state_->hotKeys,
-                            state_->application,  state_->menus,
-                            state_->symbols,      visibilityFrameworkPath(),
-                            nullptr,              &state_->windows};
+  return platform::Platform{state_->runLoop,
+                            defaults,
+                            state_->workspace,
+                            state_->accessibility,
+                            state_->windowServer,
+                            state_->statusBar,
+                            state_->screens,
+                            state_->powerSources,
+                            state_->loginService,
+                            state_->hotKeys,
+                            state_->application,
+                            state_->menus,
+                            state_->symbols,
+                            visibilityFrameworkPath(),
+                            nullptr,
+                            &state_->windows};
 }
 
 std::string SimDesktop::visibilityFrameworkPath() const {

@@ -185,9 +185,9 @@ class SimDesktop {
   // Closes an ordinary window of an application (the user closing it).
   void closeWindow(platform::WindowNumber window);
   // The user's input: a click (mouse down and up) at a screen point, a key press (modifiers as
-  // event flags, `platform::ModifierFlag`, and the text the key types, if any), a press of a global hot key (modifiers as Carbon
-  // bits). A combination registered as a hot key reaches the hot key handler, not the
-  // applications, whichever way it is pressed.
+  // event flags, `platform::ModifierFlag`, and the text the key types, if any), a press of a global
+  // hot key (modifiers as Carbon bits). A combination registered as a hot key reaches the hot key
+  // handler, not the applications, whichever way it is pressed.
   void click(Point screenLocation, std::uint32_t modifiers = 0, bool rightButton = false);
   void pressKey(std::uint16_t keyCode, std::uint32_t modifiers = 0,
                 const std::string& characters = {});

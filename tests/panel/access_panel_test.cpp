@@ -10,8 +10,8 @@
 #include "panel/access_panel.h"
 #include "panel/access_panel_view.h"
 #include "platform/sim/desktop.h"
-#include "tests/support/tucklet_rig.h"
 #include "tests/panel/widget_app.h"
+#include "tests/support/tucklet_rig.h"
 #include "tests/visibility/visibility_worlds.h"
 
 namespace tucklet::testing {
@@ -22,8 +22,9 @@ sim::World worldWith(int extraApps) {
   auto builder = visibilityWorld();
   for (int i = 0; i < extraApps; ++i) {
     const auto n = std::to_string(i);
-    builder.app(300 + i, "com.example.app" + n, "App " + n).extra("app" + n + ".status", 16).at(
-        300 + i);
+    builder.app(300 + i, "com.example.app" + n, "App " + n)
+        .extra("app" + n + ".status", 16)
+        .at(300 + i);
   }
   return builder.build();
 }

@@ -26,8 +26,8 @@ platform::Point middleOf(const platform::WindowHandle& window, const QWidget& to
 TEST(OwnWindowTest, AWidgetWindowTakesClicksAndTypingWhileItIsKey) {
   widgetApp();
   platform::VirtualRunLoop runLoop;
-  sim::SimDesktop desktop(visibilityWorld().app(101, "com.example.notes", "Notes").frontmost().build(),
-                          runLoop);
+  sim::SimDesktop desktop(
+      visibilityWorld().app(101, "com.example.notes", "Notes").frontmost().build(), runLoop);
   QWidget top;
   top.setFixedSize(300, 120);
   auto* layout = new QVBoxLayout(&top);

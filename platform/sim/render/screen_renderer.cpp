@@ -272,7 +272,6 @@ void drawMenu(QPainter& painter, const OpenMenu& menu, const QRectF& r, double s
   }
 }
 
-
 // One of this process's own windows: a popover's material and arrow, or a window with its title
 // bar, and the content's own picture inside.
 void drawOwnWindow(QPainter& painter, const OwnWindowInfo& window, const QRectF& r,
