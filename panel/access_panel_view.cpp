@@ -218,6 +218,13 @@ QScrollArea* scrollArea(QWidget* parent, double height) {
   area->setFixedHeight(static_cast<int>(std::lround(height)));
   seeThrough(area);
   seeThrough(area->viewport());
+  // Thin overlay-style scrollers, without arrows or a track.
+  area->verticalScrollBar()->setStyleSheet(
+      "QScrollBar:vertical { width: 9px; background: transparent; margin: 3px 2px 3px 0; }"
+      "QScrollBar::handle:vertical { background: rgba(128, 128, 128, 150); border-radius: 3px;"
+      " min-height: 24px; }"
+      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }");
   return area;
 }
 
@@ -286,6 +293,14 @@ void SearchField::paintEvent(QPaintEvent* event) {
               QRectF(6, height() / 2.0 - 6.5, 13, 13), secondaryColor(this));
   }
   QLineEdit::paintEvent(event);
+  // Qt draws the caret only in a window the display has activated; this window is the simulated
+  // desktop's, so the focused field draws its caret itself.
+  if (!hasFocus() && window()->focusWidget() == this) {
+    QPainter painter(this);
+    const QRect caret = cursorRect();
+    const double x = caret.center().x() + 0.5;
+    painter.fillRect(QRectF(x - 0.75, height() / 2.0 - 7.5, 1.5, 15), textColor(this));
+  }
 }
 
 AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
@@ -343,6 +358,7 @@ AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
 }
 
 QWidget* AccessPanelView::buildContent() {
+  selectedRow_ = nullptr;
   const auto* state = panel_.state();
   if (!state || state->matches().empty()) return new EmptyResult(contentSlot_);
   const auto& candidates = state->candidates();
@@ -357,18 +373,13 @@ QWidget* AccessPanelView::buildContent() {
     layout->setContentsMargins(0, pad, 0, pad);
     layout->setSpacing(0);
     const auto selected = state->selectedMatch();
-    ResultRow* selectedRow = nullptr;
     for (std::size_t i = 0; i < matches.size(); ++i) {
       auto* row = new ResultRow(panel_, candidates[matches[i]], selected == i, list);
-      if (selected == i) selectedRow = row;
+      if (selected == i) selectedRow_ = row;
       layout->addWidget(row);
     }
     layout->addStretch(1);
     area->setWidget(list);
-    if (selectedRow) {
-      list->adjustSize();
-      area->ensureWidgetVisible(selectedRow, 0, pad);
-    }
     return area;
   }
 
@@ -400,6 +411,11 @@ void AccessPanelView::refresh() {
   // once, and the panel is drawn as it is.
   layout()->activate();
   adjustSize();
+  // The selected row stays in sight, once the list knows its height.
+  if (auto* area = qobject_cast<QScrollArea*>(content_); area && selectedRow_) {
+    area->widget()->adjustSize();
+    area->ensureWidgetVisible(selectedRow_, 0, static_cast<int>(pl::kListPadding));
+  }
 }
 
 void AccessPanelView::focusField() {
