@@ -58,8 +58,11 @@ struct OpenMenu {
 constexpr double kPopoverArrowHeight = 10;
 constexpr double kPopoverArrowWidth = 24;
 constexpr double kPopoverCornerRadius = 12;
-// This process's ordinary windows have a title bar above their content.
+// This process's ordinary windows have a title bar above their content, with the close button
+// (the red one of the three) this far from the window's left edge.
 constexpr double kTitleBarHeight = 28;
+constexpr double kCloseButtonX = 20;
+constexpr double kCloseButtonRadius = 6;
 
 // One of this process's own windows (a popover under a status item, a window), front to back.
 struct OwnWindowInfo {

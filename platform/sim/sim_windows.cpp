@@ -162,6 +162,18 @@ std::optional<std::pair<Rect, double>> popoverPlacement(const SimState& state,
   return std::pair{Rect{x, item.maxY(), width, contentSize.height + kPopoverArrowHeight}, arrowX};
 }
 
+OwnWindowPart ownWindowPart(const SimState& state, platform::WindowNumber window, Point p) {
+  const auto* entry = findWindow(state, window);
+  if (!entry) return OwnWindowPart::Content;
+  const Rect content = ownContentFrame(*entry);
+  if (entry->popover || p.y >= content.y) return OwnWindowPart::Content;
+  const Point close{entry->window.bounds.x + kCloseButtonX,
+                    entry->window.bounds.y + kTitleBarHeight / 2};
+  const double dx = p.x - close.x, dy = p.y - close.y;
+  return dx * dx + dy * dy <= kCloseButtonRadius * kCloseButtonRadius ? OwnWindowPart::CloseButton
+                                                                      : OwnWindowPart::TitleBar;
+}
+
 void closeOwnWindow(SimState& state, Outbox& out, platform::WindowNumber number, bool notify) {
   auto it =
       std::find_if(state.windows.begin(), state.windows.end(),

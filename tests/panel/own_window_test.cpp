@@ -9,8 +9,10 @@
 
 #include "platform/qt/widgets/widget_window.h"
 #include "platform/sim/desktop.h"
+#include "platform/sim/render/screen_renderer.h"
 #include "platform/virtual_run_loop.h"
 #include "tests/panel/widget_app.h"
+#include "tests/render/render_fixture.h"
 #include "tests/visibility/visibility_worlds.h"
 
 namespace tucklet::testing {
@@ -75,10 +77,15 @@ TEST(OwnWindowTest, AWidgetWindowTakesClicksAndTypingWhileItIsKey) {
   runLoop.advance(0.01);
   EXPECT_EQ(field->text().toStdString(), "Hi ther");
   EXPECT_TRUE(window->isOpen());  // not transient
+  // A picture to look at: the window in its place on the screen.
+  const auto screenPicture = sim::ScreenRenderer(desktop).renderScreen(0);
+  EXPECT_TRUE(sim::writePng(screenPicture, picturePath("own-window.png")));
 
-  window->close();
+  // The title bar's close button closes it, as the user closing it.
+  desktop.click({frame.x + sim::kCloseButtonX, frame.maxY() - sim::kTitleBarHeight / 2});
   runLoop.advance(0.01);
   EXPECT_EQ(closed, 1);
+  EXPECT_FALSE(window->isOpen());
   EXPECT_TRUE(desktop.ownWindows().empty());
 }
 
