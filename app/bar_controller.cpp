@@ -148,6 +148,9 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
   subscriptions_.push_back(updates_->changed.connect(refreshSettings));
   subscriptions_.push_back(notice_.changed.connect(refreshSettings));
   subscriptions_.push_back(inventory_->itemsChanged.connect(refreshSettings));
+  // The panel's candidates follow the inventory.
+  subscriptions_.push_back(inventory_->itemsChanged.connect(
+      lifetime_.guard([this] { accessPanel_->candidatesChanged(); })));
   settingsWindow_->setContext(settingsContext());
 
   statusItem_->refreshStatusItem();
@@ -241,6 +244,7 @@ void BarController::reactToPreference(const std::string& key) {
   if (key == "symbol" || key == "showCount" || key == "excludedIDs" || key == "features" ||
       visibility) {
     statusItem_->refreshStatusItem();
+    accessPanel_->candidatesChanged();
   } else if (key == "autoCollapse" || key == "collapseDelay") {
     engine_->scheduleAutoCollapse();
   }

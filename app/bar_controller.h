@@ -1,8 +1,8 @@
 // BarController: the hub Tucklet's behaviour hangs on. It creates the parts in the order the
 // program comes up - the status item, the divider, the items menu, the visibility engine, the
-// inventory, the item opener, the access panel, the feature runtime - wires their events together, and runs the few sequences whose steps
-// cross parts: the start-up step, showing everything, the reveal toggle, onboarding and the
-// termination path that restores the menu bar.
+// inventory, the item opener, the access panel, the feature runtime - wires their events
+// together, and runs the few sequences whose steps cross parts: the start-up step, showing
+// everything, the reveal toggle, onboarding and the termination path that restores the menu bar.
 //
 // Each part owns its state and gets what it needs through its constructor; none of them sees the
 // controller. docs/architecture.md draws the picture.

@@ -46,19 +46,17 @@ void AccessPanel::showAccessPanel(bool search) {
 
   if (links_.stopAutoCollapse) links_.stopAutoCollapse();
 
-  std::vector<PanelCandidate> candidates;
-  if (links_.candidates)
-    for (const auto& item : links_.candidates())
-      candidates.push_back(panelCandidate(item, platform_.workspace, platform_.symbols));
-  state_.emplace(search, std::move(candidates));
+  state_.emplace(search, currentCandidates());
   view_ = std::make_unique<AccessPanelView>(*this, preferences_.features().overflowSpacing);
   content_ = std::make_shared<platform::WidgetWindowContent>(view_.get());
 
   const auto serial = ++serial_;
   popover_ = platform_.windows->showPopover(
       content_, toggle,
-      {.title = "", .appearance = appearanceSetting(preferences_.features().appearance),
-       .layer = 0, .transient = true},
+      {.title = "",
+       .appearance = appearanceSetting(preferences_.features().appearance),
+       .layer = 0,
+       .transient = true},
       lifetime_.guard([this, serial] { popoverDidClose(serial); }));
   if (!popover_) {
     dropPopover();
@@ -72,6 +70,25 @@ void AccessPanel::showAccessPanel(bool search) {
   platform_.runLoop.async(lifetime_.guard([this, serial] {
     if (serial == serial_ && view_) view_->focusField();
   }));
+}
+
+std::vector<PanelCandidate> AccessPanel::currentCandidates() const {
+  std::vector<PanelCandidate> candidates;
+  if (links_.candidates)
+    for (const auto& item : links_.candidates())
+      candidates.push_back(panelCandidate(item, platform_.workspace, platform_.symbols));
+  return candidates;
+}
+
+void AccessPanel::candidatesChanged() {
+  if (!state_) return;
+  state_->setCandidates(currentCandidates());
+  redraw();
+}
+
+void AccessPanel::redraw() {
+  if (view_) view_->refresh();
+  if (popover_) popover_->contentSizeChanged();
 }
 
 void AccessPanel::closeAccessPanel() {
@@ -106,9 +123,8 @@ void AccessPanel::dropPopover() {
 }
 
 void AccessPanel::setQuery(const std::string& query) {
-  if (!state_ || !state_->setQuery(query) || !view_) return;
-  view_->refresh();
-  if (popover_) popover_->contentSizeChanged();
+  if (!state_ || !state_->setQuery(query)) return;
+  redraw();
 }
 
 void AccessPanel::move(int delta) {

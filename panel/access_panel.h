@@ -65,6 +65,9 @@ class AccessPanel {
   // Closes the panel, then opens the item.
   void openFromPanel(const BarItem& item);
 
+  // The listed items changed (a scan, a setting): the panel shows the new ones.
+  void candidatesChanged();
+
   // What the view hands back: the field's text, the arrow keys, Return, Escape, "Settings…".
   void setQuery(const std::string& query);
   void move(int delta);
@@ -83,6 +86,9 @@ class AccessPanel {
   // Drops the popover and its view; the view's widgets go once the event they may be handling is
   // over.
   void dropPopover();
+  std::vector<PanelCandidate> currentCandidates() const;
+  // Draws the state again and lets the popover take the view's new size.
+  void redraw();
 
   platform::Platform& platform_;
   const Preferences& preferences_;

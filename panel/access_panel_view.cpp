@@ -113,12 +113,14 @@ class ResultRow final : public QWidget {
     const QFont title = panelFont(13), caption = panelFont(10.5);
     painter.setFont(title);
     painter.setPen(name);
-    painter.drawText(QRectF(textLeft, row.top() + 2, textWidth, 17), Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetricsF(title).elidedText(
-                         QString::fromStdString(candidate_.displayName), Qt::ElideRight, textWidth));
+    painter.drawText(QRectF(textLeft, row.top() + 2, textWidth, 17),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetricsF(title).elidedText(QString::fromStdString(candidate_.displayName),
+                                                     Qt::ElideRight, textWidth));
     painter.setFont(caption);
     painter.setPen(app);
-    painter.drawText(QRectF(textLeft, row.top() + 18, textWidth, 13), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(QRectF(textLeft, row.top() + 18, textWidth, 13),
+                     Qt::AlignLeft | Qt::AlignVCenter,
                      QFontMetricsF(caption).elidedText(QString::fromStdString(candidate_.appName),
                                                        Qt::ElideRight, textWidth));
   }
@@ -179,8 +181,8 @@ class IconGrid final : public QWidget {
   int heightFor(std::size_t count) const {
     const auto rows = pl::gridRows(count);
     if (rows == 0) return 0;
-    return static_cast<int>(std::ceil(2 * pl::kGridMargin + rows * pl::kCellHeight +
-                                       (rows - 1) * spacing_));
+    return static_cast<int>(
+        std::ceil(2 * pl::kGridMargin + rows * pl::kCellHeight + (rows - 1) * spacing_));
   }
   QSize sizeHint() const override {
     return {static_cast<int>(pl::kWidth), heightFor(cells_.size())};
@@ -189,8 +191,8 @@ class IconGrid final : public QWidget {
  protected:
   void resizeEvent(QResizeEvent*) override {
     const double inner = width() - 2 * pl::kGridMargin;
-    const int columns = std::max(
-        1, std::min(pl::kGridColumns, static_cast<int>(inner / pl::kGridColumnMinimum)));
+    const int columns =
+        std::max(1, std::min(pl::kGridColumns, static_cast<int>(inner / pl::kGridColumnMinimum)));
     const double column = inner / columns;
     for (std::size_t i = 0; i < cells_.size(); ++i) {
       const auto row = i / static_cast<std::size_t>(columns);
@@ -216,6 +218,13 @@ QScrollArea* scrollArea(QWidget* parent, double height) {
   area->setFixedHeight(static_cast<int>(std::lround(height)));
   seeThrough(area);
   seeThrough(area->viewport());
+  // Thin overlay-style scrollers, without arrows or a track.
+  area->verticalScrollBar()->setStyleSheet(
+      "QScrollBar:vertical { width: 9px; background: transparent; margin: 3px 2px 3px 0; }"
+      "QScrollBar::handle:vertical { background: rgba(128, 128, 128, 150); border-radius: 3px;"
+      " min-height: 24px; }"
+      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }");
   return area;
 }
 
@@ -237,7 +246,7 @@ SearchField::SearchField(AccessPanel& panel, QWidget* parent) : QLineEdit(parent
   setAccessibleName("Search menu bar items");
   setFixedHeight(static_cast<int>(pl::kFieldHeight));
   setFont(panelFont(13));
-  setTextMargins(18, 0, 4, 0);
+  setTextMargins(21, 0, 6, 0);
   setFrame(false);
   connect(this, &QLineEdit::textEdited, this,
           [this](const QString& text) { panel_.setQuery(text.toStdString()); });
@@ -284,6 +293,14 @@ void SearchField::paintEvent(QPaintEvent* event) {
               QRectF(6, height() / 2.0 - 6.5, 13, 13), secondaryColor(this));
   }
   QLineEdit::paintEvent(event);
+  // Qt draws the caret only in a window the display has activated; this window is the simulated
+  // desktop's, so the focused field draws its caret itself.
+  if (!hasFocus() && window()->focusWidget() == this) {
+    QPainter painter(this);
+    const QRect caret = cursorRect();
+    const double x = caret.center().x() + 0.5;
+    painter.fillRect(QRectF(x - 0.75, height() / 2.0 - 7.5, 1.5, 15), textColor(this));
+  }
 }
 
 AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
@@ -292,7 +309,7 @@ AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
   setFont(panelFont(13));
   seeThrough(this);
   setAccessibleName(panel_.state() && panel_.state()->search() ? "Search menu bar items"
-                                                                : "Menu bar items");
+                                                               : "Menu bar items");
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(0, 0, 0, 0);
   root->setSpacing(0);
@@ -341,6 +358,7 @@ AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
 }
 
 QWidget* AccessPanelView::buildContent() {
+  selectedRow_ = nullptr;
   const auto* state = panel_.state();
   if (!state || state->matches().empty()) return new EmptyResult(contentSlot_);
   const auto& candidates = state->candidates();
@@ -355,18 +373,13 @@ QWidget* AccessPanelView::buildContent() {
     layout->setContentsMargins(0, pad, 0, pad);
     layout->setSpacing(0);
     const auto selected = state->selectedMatch();
-    ResultRow* selectedRow = nullptr;
     for (std::size_t i = 0; i < matches.size(); ++i) {
       auto* row = new ResultRow(panel_, candidates[matches[i]], selected == i, list);
-      if (selected == i) selectedRow = row;
+      if (selected == i) selectedRow_ = row;
       layout->addWidget(row);
     }
     layout->addStretch(1);
     area->setWidget(list);
-    if (selectedRow) {
-      list->adjustSize();
-      area->ensureWidgetVisible(selectedRow, 0, pad);
-    }
     return area;
   }
 
@@ -398,6 +411,11 @@ void AccessPanelView::refresh() {
   // once, and the panel is drawn as it is.
   layout()->activate();
   adjustSize();
+  // The selected row stays in sight, once the list knows its height.
+  if (auto* area = qobject_cast<QScrollArea*>(content_); area && selectedRow_) {
+    area->widget()->adjustSize();
+    area->ensureWidgetVisible(selectedRow_, 0, static_cast<int>(pl::kListPadding));
+  }
 }
 
 void AccessPanelView::focusField() {
@@ -437,8 +455,9 @@ void AccessPanelView::applyAppearance() {
   }
   for (auto* button : findChildren<QPushButton*>()) {
     button->setStyleSheet(
-        QString("QPushButton { border: none; background: transparent; padding: 2px 4px; color: %1; }"
-                "QPushButton:pressed { color: %2; }")
+        QString(
+            "QPushButton { border: none; background: transparent; padding: 2px 4px; color: %1; }"
+            "QPushButton:pressed { color: %2; }")
             .arg(dark ? "rgba(255,255,255,222)" : "rgba(0,0,0,217)",
                  dark ? "rgba(255,255,255,140)" : "rgba(0,0,0,128)"));
   }

@@ -52,6 +52,7 @@ class AccessPanelView final : public QWidget {
   SearchField* field_ = nullptr;
   QWidget* content_ = nullptr;
   QWidget* contentSlot_ = nullptr;
+  QWidget* selectedRow_ = nullptr;  // the search result drawn selected
 };
 
 }  // namespace tucklet

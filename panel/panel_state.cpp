@@ -52,10 +52,16 @@ bool PanelState::setQuery(std::string query) {
   return true;
 }
 
-void PanelState::match() {
+void PanelState::setCandidates(std::vector<PanelCandidate> candidates) {
+  candidates_ = std::move(candidates);
+  match(true);
+}
+
+void PanelState::match(bool keepSelection) {
   matches_.clear();
   for (std::size_t i = 0; i < candidates_.size(); ++i)
     if (collation_.containsEveryToken(candidates_[i].haystack, query_)) matches_.push_back(i);
+  if (keepSelection && selectedMatch()) return;
   selection_.reset();
   if (!matches_.empty()) selection_ = candidates_[matches_.front()].item.id;
   movedByKeys_ = false;

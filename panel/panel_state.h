@@ -62,13 +62,18 @@ class PanelState {
   // A new query: the matches follow, and the first match is selected. False when the query is the
   // one already there (nothing changes).
   bool setQuery(std::string query);
+  // The listed items changed while the panel shows: the query stays, the selection too while it
+  // still matches, else the first match is selected.
+  void setCandidates(std::vector<PanelCandidate> candidates);
   // Moves the selection by `delta` matches, stopping at both ends; nothing without matches.
   void move(int delta);
   // What Return opens: the selected match, else the first; nothing without matches.
   const PanelCandidate* submitTarget() const;
 
  private:
-  void match();
+  // Matches the query again; the selection is the first match unless `keepSelection` and it is
+  // still among the matches.
+  void match(bool keepSelection = false);
 
   bool search_;
   std::vector<PanelCandidate> candidates_;

@@ -63,7 +63,7 @@ nlohmann::json placeJson(const sim::BarSlot* slot) {
 }
 
 // The top-right picture reaches this far below the menu bar at least, and this far below the
-// lowest open menu (points).
+// lowest open menu or popover (points).
 constexpr double kTopRightMinimumDepth = 200;
 constexpr double kTopRightMargin = 24;
 
@@ -300,6 +300,8 @@ QImage DesktopHarness::topRight(const QImage& screen) const {
   double bottom = desktop_->world().menuBarHeight + kTopRightMinimumDepth;
   for (const auto& menu : desktop_->openMenus())
     bottom = std::max(bottom, menu.frame.maxY() + kTopRightMargin);
+  for (const auto& window : desktop_->ownWindows())
+    if (window.popover) bottom = std::max(bottom, window.frame.maxY() + kTopRightMargin);
   const double scale = screen.width() / width;
   const int left = static_cast<int>(std::lround(width / 2 * scale));
   const int depth = static_cast<int>(std::lround(std::min(bottom, height) * scale));

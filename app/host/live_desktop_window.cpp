@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/qt/gui/key_codes.h"
+#include "platform/qt/gui/window_picture.h"
 #include "platform/sim/render/screen_renderer.h"
 
 namespace tucklet {
@@ -87,7 +88,11 @@ QPointF LiveDesktopWindow::windowPointFor(platform::Point screenPoint) const {
 }
 
 bool LiveDesktopWindow::refresh() {
-  const auto change = desktop_.changeCount();
+  // Tucklet's own windows change their pictures without the desktop changing.
+  auto change = desktop_.changeCount();
+  for (const auto& window : desktop_.ownWindows())
+    if (const auto* picture = dynamic_cast<const platform::WindowPicture*>(window.content.get()))
+      change = change * 31 + picture->revision() + window.number;
   const auto area = pictureRect();
   const double density = devicePixelRatioF();
   const QSize size = area.size().toSize();
@@ -147,7 +152,12 @@ void LiveDesktopWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
     return;
   }
-  desktop_.pressKey(*code, macModifiers(event->modifiers()));
+  // The text a key types goes with it (a field in one of Tucklet's windows inserts it); keys that
+  // type control characters (Return, Escape, Delete, Tab) carry none.
+  const QString text = event->text();
+  const bool typesText = !text.isEmpty() && text.at(0).isPrint();
+  desktop_.pressKey(*code, macModifiers(event->modifiers()),
+                    typesText ? text.toStdString() : std::string());
   event->accept();
 }
 

@@ -113,14 +113,22 @@ const platform::Screens& SimDesktop::screens() const {
 }
 
 platform::Platform SimDesktop::platform(platform::UserDefaults& defaults) {
-  return platform::Platform{state_->runLoop,      defaults,
-                            state_->workspace,    state_->accessibility,
-                            state_->windowServer, state_->statusBar,
-                            state_->screens,      state_->powerSources,
-                            state_->loginService, state_->hotKeys,
-                            state_->application,  state_->menus,
-                            state_->symbols,      visibilityFrameworkPath(),
-                            nullptr,              &state_->windows};
+  return platform::Platform{state_->runLoop,
+                            defaults,
+                            state_->workspace,
+                            state_->accessibility,
+                            state_->windowServer,
+                            state_->statusBar,
+                            state_->screens,
+                            state_->powerSources,
+                            state_->loginService,
+                            state_->hotKeys,
+                            state_->application,
+                            state_->menus,
+                            state_->symbols,
+                            visibilityFrameworkPath(),
+                            nullptr,
+                            &state_->windows};
 }
 
 std::string SimDesktop::visibilityFrameworkPath() const {
@@ -386,9 +394,10 @@ void pressKeyIn(SimState& state, Outbox& out, std::uint16_t keyCode, std::uint32
 
 }  // namespace
 
-void SimDesktop::pressKey(std::uint16_t keyCode, std::uint32_t modifiers) {
-  state_->core->change([=](SimState& state, Outbox& out) {
-    pressKeyIn(state, out, keyCode, modifiers, std::string());
+void SimDesktop::pressKey(std::uint16_t keyCode, std::uint32_t modifiers,
+                          const std::string& characters) {
+  state_->core->change([&](SimState& state, Outbox& out) {
+    pressKeyIn(state, out, keyCode, modifiers, characters);
   });
 }
 

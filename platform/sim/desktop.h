@@ -58,8 +58,11 @@ struct OpenMenu {
 constexpr double kPopoverArrowHeight = 10;
 constexpr double kPopoverArrowWidth = 24;
 constexpr double kPopoverCornerRadius = 12;
-// This process's ordinary windows have a title bar above their content.
+// This process's ordinary windows have a title bar above their content, with the close button
+// (the red one of the three) this far from the window's left edge.
 constexpr double kTitleBarHeight = 28;
+constexpr double kCloseButtonX = 20;
+constexpr double kCloseButtonRadius = 6;
 
 // One of this process's own windows (a popover under a status item, a window), front to back.
 struct OwnWindowInfo {
@@ -185,11 +188,12 @@ class SimDesktop {
   // Closes an ordinary window of an application (the user closing it).
   void closeWindow(platform::WindowNumber window);
   // The user's input: a click (mouse down and up) at a screen point, a key press (modifiers as
-  // event flags, `platform::ModifierFlag`), a press of a global hot key (modifiers as Carbon
-  // bits). A combination registered as a hot key reaches the hot key handler, not the
-  // applications, whichever way it is pressed.
+  // event flags, `platform::ModifierFlag`, and the text the key types, if any), a press of a global
+  // hot key (modifiers as Carbon bits). A combination registered as a hot key reaches the hot key
+  // handler, not the applications, whichever way it is pressed.
   void click(Point screenLocation, std::uint32_t modifiers = 0, bool rightButton = false);
-  void pressKey(std::uint16_t keyCode, std::uint32_t modifiers = 0);
+  void pressKey(std::uint16_t keyCode, std::uint32_t modifiers = 0,
+                const std::string& characters = {});
   void pressHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
   // Types text on the keyboard: one key press per character (capitals with Shift), each carrying
   // its character; characters the layout has no key for arrive as text alone.

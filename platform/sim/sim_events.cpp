@@ -104,8 +104,17 @@ pid_t mouseDown(SimState& state, Outbox& out, const InputEvent& event, Point p) 
   // else leaves none of them key.
   if (isOwnWindow(state, hit)) {
     setKeyWindow(state, out, hit.window);
-    state.pressedWindow = hit.window;
-    postMouseToWindow(state, out, hit.window, event, p);
+    switch (ownWindowPart(state, hit.window, p)) {
+      case OwnWindowPart::CloseButton:
+        closeOwnWindow(state, out, hit.window, true);
+        break;
+      case OwnWindowPart::TitleBar:
+        break;
+      case OwnWindowPart::Content:
+        state.pressedWindow = hit.window;
+        postMouseToWindow(state, out, hit.window, event, p);
+        break;
+    }
     return hit.pid;
   }
   setKeyWindow(state, out, 0);

@@ -42,7 +42,7 @@ void openPressWindow(SimState& state, pid_t pid, std::uint64_t incarnation, Extr
   window.window.alpha = 1.0;
   window.transient = true;
   window.openedBy = extra;
-  state.windows.insert(state.windows.begin(), std::move(window));
+  state.windows.insert(state.windows.begin(), window);
 }
 
 void schedulePressWindow(SimState& state, Outbox& out, const ExtraEntry& entry) {

@@ -220,7 +220,7 @@ struct SimState {
   std::vector<WindowEntry> windows;  // ordinary windows, front to back
   pid_t frontmost = 0;
   std::optional<ActiveMenu> menu;
-  std::uint64_t pressedOwnItem = 0;  // the own status item a mouse button went down on
+  std::uint64_t pressedOwnItem = 0;          // the own status item a mouse button went down on
   platform::WindowNumber keyWindow = 0;      // this process's key window (0: none)
   platform::WindowNumber pressedWindow = 0;  // the own window a mouse button went down in
 

@@ -27,12 +27,11 @@ void postKeyChange(Outbox& out, platform::WindowNumber window, bool isKey) {
 }
 
 // Puts a new own window in front of every other window.
-platform::WindowNumber addWindow(SimState& state, WindowEntry entry) {
-  entry.number = state.newWindow();
-  entry.pid = state.selfPid();
-  const auto number = entry.number;
-  state.windows.insert(state.windows.begin(), std::move(entry));
-  return number;
+platform::WindowNumber addWindow(SimState& state, const WindowEntry& entry) {
+  auto& added = *state.windows.insert(state.windows.begin(), entry);
+  added.number = state.newWindow();
+  added.pid = state.selfPid();
+  return added.number;
 }
 
 class SimWindowHandle final : public platform::WindowHandle {
@@ -41,9 +40,8 @@ class SimWindowHandle final : public platform::WindowHandle {
       : core_(std::move(core)), number_(number) {}
   ~SimWindowHandle() override {
     if (auto core = core_.lock())
-      core->change([n = number_](SimState& state, Outbox& out) {
-        closeOwnWindow(state, out, n, false);
-      });
+      core->change(
+          [n = number_](SimState& state, Outbox& out) { closeOwnWindow(state, out, n, false); });
   }
 
   platform::WindowNumber number() const override { return number_; }
@@ -52,9 +50,8 @@ class SimWindowHandle final : public platform::WindowHandle {
     return core && core->read([n = number_](const SimState& s) { return findWindow(s, n); });
   }
   std::optional<Rect> frame() const override {
-    return read([](const SimState& s, const WindowEntry& w) {
-      return toScreenRect(s, w.window.bounds);
-    });
+    return read(
+        [](const SimState& s, const WindowEntry& w) { return toScreenRect(s, w.window.bounds); });
   }
   std::optional<Rect> contentFrame() const override {
     return read([](const SimState& s, const WindowEntry& w) {
@@ -96,7 +93,8 @@ class SimWindowHandle final : public platform::WindowHandle {
         }
       }
       w->window.bounds.width = size.width;
-      w->window.bounds.height = size.height + (w->window.bounds.height - ownContentFrame(*w).height);
+      w->window.bounds.height =
+          size.height + (w->window.bounds.height - ownContentFrame(*w).height);
     });
   }
 
@@ -136,9 +134,9 @@ bool ownWindowDark(const SimState& state, const WindowEntry& window) {
 
 Rect ownContentFrame(const WindowEntry& window) {
   Rect r = window.window.bounds;
-  const double top = window.popover                ? kPopoverArrowHeight
-                    : window.window.layer == 0 ? kTitleBarHeight
-                                               : 0;
+  const double top = window.popover             ? kPopoverArrowHeight
+                     : window.window.layer == 0 ? kTitleBarHeight
+                                                : 0;
   r.y += top;
   r.height = std::max(0.0, r.height - top);
   return r;
@@ -159,14 +157,27 @@ std::optional<std::pair<Rect, double>> popoverPlacement(const SimState& state,
   const double x = std::clamp(middle - width / 2, visible.x + 4,
                               std::max(visible.x + 4, visible.maxX() - 4 - width));
   const double inset = kPopoverCornerRadius + kPopoverArrowWidth / 2;
-  const double arrowX = std::clamp(middle - x, std::min(inset, width / 2),
-                                   std::max(width / 2, width - inset));
+  const double arrowX =
+      std::clamp(middle - x, std::min(inset, width / 2), std::max(width / 2, width - inset));
   return std::pair{Rect{x, item.maxY(), width, contentSize.height + kPopoverArrowHeight}, arrowX};
 }
 
+OwnWindowPart ownWindowPart(const SimState& state, platform::WindowNumber window, Point p) {
+  const auto* entry = findWindow(state, window);
+  if (!entry) return OwnWindowPart::Content;
+  const Rect content = ownContentFrame(*entry);
+  if (entry->popover || p.y >= content.y) return OwnWindowPart::Content;
+  const Point close{entry->window.bounds.x + kCloseButtonX,
+                    entry->window.bounds.y + kTitleBarHeight / 2};
+  const double dx = p.x - close.x, dy = p.y - close.y;
+  return dx * dx + dy * dy <= kCloseButtonRadius * kCloseButtonRadius ? OwnWindowPart::CloseButton
+                                                                      : OwnWindowPart::TitleBar;
+}
+
 void closeOwnWindow(SimState& state, Outbox& out, platform::WindowNumber number, bool notify) {
-  auto it = std::find_if(state.windows.begin(), state.windows.end(),
-                         [number](const WindowEntry& w) { return w.number == number && w.content; });
+  auto it =
+      std::find_if(state.windows.begin(), state.windows.end(),
+                   [number](const WindowEntry& w) { return w.number == number && w.content; });
   if (it == state.windows.end()) return;
   auto closed = it->closed;
   state.windows.erase(it);
@@ -189,12 +200,12 @@ void postMouseToWindow(const SimState& state, Outbox& out, platform::WindowNumbe
   const auto content = ownContentFrame(*entry);
   const Point local{p.x - content.x, p.y - content.y};
   out.post([window, event, local](SimCore& core) {
-    core.deliverToWindow(window,
-                         [&](platform::WindowContent& c) { c.mouseEvent(event, local); });
+    core.deliverToWindow(window, [&](platform::WindowContent& c) { c.mouseEvent(event, local); });
   });
 }
 
-void postKeyToWindow(Outbox& out, platform::WindowNumber window, const platform::InputEvent& event) {
+void postKeyToWindow(Outbox& out, platform::WindowNumber window,
+                     const platform::InputEvent& event) {
   out.post([window, event](SimCore& core) {
     core.deliverToWindow(window, [&](platform::WindowContent& c) { c.keyEvent(event); });
   });
@@ -217,7 +228,8 @@ std::unique_ptr<platform::WindowHandle> SimWindows::openWindow(
   if (!core || !content) return nullptr;
   WindowEntry entry;
   entry.appearance = options.appearance;
-  content->appearanceChanged(core->read([&](const SimState& s) { return ownWindowDark(s, entry); }));
+  content->appearanceChanged(
+      core->read([&](const SimState& s) { return ownWindowDark(s, entry); }));
   const auto size = content->preferredSize();
   entry.content = std::move(content);
   entry.window.name = options.title;
@@ -229,7 +241,7 @@ std::unique_ptr<platform::WindowHandle> SimWindows::openWindow(
     const Point p = toWindowListPoint(state, topLeft);
     const double titleBar = options.layer == 0 ? kTitleBarHeight : 0;
     entry.window.bounds = {p.x, p.y - titleBar, size.width, size.height + titleBar};
-    return addWindow(state, std::move(entry));
+    return addWindow(state, entry);
   });
   return std::make_unique<SimWindowHandle>(core_, number);
 }
@@ -242,7 +254,8 @@ std::unique_ptr<platform::WindowHandle> SimWindows::showPopover(
   if (!core || !content || ownItem == 0) return nullptr;
   WindowEntry entry;
   entry.appearance = options.appearance;
-  content->appearanceChanged(core->read([&](const SimState& s) { return ownWindowDark(s, entry); }));
+  content->appearanceChanged(
+      core->read([&](const SimState& s) { return ownWindowDark(s, entry); }));
   const auto size = content->preferredSize();
   entry.content = std::move(content);
   entry.window.name = options.title;
@@ -257,7 +270,7 @@ std::unique_ptr<platform::WindowHandle> SimWindows::showPopover(
     if (!placed) return 0;
     entry.window.bounds = placed->first;
     entry.arrowX = placed->second;
-    return addWindow(state, std::move(entry));
+    return addWindow(state, entry);
   });
   if (number == 0) return nullptr;
   return std::make_unique<SimWindowHandle>(core_, number);

@@ -34,6 +34,10 @@ Rect ownContentFrame(const WindowEntry& window);
 // its arrow's middle from the window's left edge; nothing when the item is not on screen.
 std::optional<std::pair<Rect, double>> popoverPlacement(const SimState& state,
                                                         std::uint64_t ownItem, Size contentSize);
+// What of an own window lies at a window-list point: its title bar's close button, the rest of
+// the title bar, or the content (a popover is all content).
+enum class OwnWindowPart { CloseButton, TitleBar, Content };
+OwnWindowPart ownWindowPart(const SimState& state, platform::WindowNumber window, Point p);
 // Closes an own window: it leaves the list and stops being key; `closed` runs on the main queue
 // when `notify`.
 void closeOwnWindow(SimState& state, Outbox& out, platform::WindowNumber window, bool notify);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 
 #include <memory>
 #include <string>
@@ -11,27 +10,21 @@
 #include "panel/access_panel.h"
 #include "panel/access_panel_view.h"
 #include "platform/sim/desktop.h"
+#include "tests/panel/widget_app.h"
 #include "tests/support/tucklet_rig.h"
 #include "tests/visibility/visibility_worlds.h"
 
 namespace tucklet::testing {
 namespace {
 
-QApplication& widgetApp() {
-  static int argc = 1;
-  static char name[] = "tests_panel";
-  static char* argv[] = {name, nullptr};
-  static auto* app = new QApplication(argc, argv);
-  return *app;
-}
-
 // The visibility world with `extraApps` more applications, one item each, all hidden.
 sim::World worldWith(int extraApps) {
   auto builder = visibilityWorld();
   for (int i = 0; i < extraApps; ++i) {
     const auto n = std::to_string(i);
-    builder.app(300 + i, "com.example.app" + n, "App " + n).extra("app" + n + ".status", 16).at(
-        300 + i);
+    builder.app(300 + i, "com.example.app" + n, "App " + n)
+        .extra("app" + n + ".status", 16)
+        .at(300 + i);
   }
   return builder.build();
 }
@@ -206,6 +199,19 @@ TEST_F(AccessPanelTest, ContentSizesFollowTheNumberOfCandidatesAsDrawn) {
       rig->advance(0.01);
     }
   }
+}
+
+TEST_F(AccessPanelTest, AnOpenPanelFollowsTheListedItems) {
+  start(worldWith(2));
+  open(false);
+  const auto before = panel().state()->candidates();
+  ASSERT_GE(before.size(), 2u);
+  rig->controller().preferences().setExcludedIDs({before.front().item.id});
+  ASSERT_TRUE(panel().accessPopover());
+  ASSERT_EQ(panel().state()->candidates().size(), before.size() - 1);
+  EXPECT_EQ(panel().state()->candidates().front().item.id, before[1].item.id);
+  EXPECT_EQ(panel().view()->contentArea()->findChildren<QAbstractButton*>().size(),
+            static_cast<qsizetype>(before.size() - 1));
 }
 
 TEST_F(AccessPanelTest, ChoosingFromTheGridClosesThePanelThenOpensTheItem) {

@@ -51,11 +51,11 @@ class PanelStateTest : public ::testing::Test {
 
 TEST_F(PanelStateTest, QueriesMatchEveryTokenInTheNamesIgnoringCaseAndAccents) {
   const auto wifi = item(100, "", "Control Centre", wifiID);
-  EXPECT_TRUE(matches(wifi, "wi fi"));    // each token on its own, around the hyphen
-  EXPECT_FALSE(matches(wifi, "wifi"));    // never written without the hyphen
+  EXPECT_TRUE(matches(wifi, "wi fi"));      // each token on its own, around the hyphen
+  EXPECT_FALSE(matches(wifi, "wifi"));      // never written without the hyphen
   EXPECT_TRUE(matches(wifi, " \t\u3000"));  // blanks only: no tokens, every item
   const auto cafe = item(103, "Daily log", "Café Notes", "cafe.status");
-  EXPECT_TRUE(matches(cafe, "cafe"));       // only the application's name has it, with an accent
+  EXPECT_TRUE(matches(cafe, "cafe"));  // only the application's name has it, with an accent
   EXPECT_TRUE(matches(cafe, "DAILY notes"));
   EXPECT_FALSE(matches(cafe, "daily music"));
 

@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+#include <cstdint>
+
 namespace tucklet::platform {
 
 class WindowPicture {
@@ -12,6 +14,8 @@ class WindowPicture {
   // The content at `scale` device pixels per point, on a transparent ground (the window's own
   // background is drawn by the platform, a popover's material for instance).
   virtual QImage picture(double scale) = 0;
+  // Moves on whenever the picture may have changed, so that a live view knows to draw again.
+  virtual std::uint64_t revision() const = 0;
 };
 
 }  // namespace tucklet::platform

@@ -30,8 +30,27 @@ QWidget* targetAt(QWidget* window, QPoint pos) {
 
 }  // namespace
 
-WidgetWindowContent::WidgetWindowContent(QWidget* widget) : widget_(widget) {
+class WidgetWindowContent::RepaintWatch final : public QObject {
+ public:
+  explicit RepaintWatch(std::uint64_t& revision) : revision_(revision) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    // A child's update() asks its window to paint again.
+    if (event->type() == QEvent::UpdateRequest || event->type() == QEvent::UpdateLater ||
+        event->type() == QEvent::LayoutRequest)
+      ++revision_;
+    return false;
+  }
+
+ private:
+  std::uint64_t& revision_;
+};
+
+WidgetWindowContent::WidgetWindowContent(QWidget* widget)
+    : widget_(widget), watch_(std::make_unique<RepaintWatch>(revision_)) {
   if (!widget_) return;
+  widget_->installEventFilter(watch_.get());
   // Qt sees a shown window (layouts, polish, focus chains); the display never does: the platform
   // draws it where it belongs.
   widget_->setAttribute(Qt::WA_DontShowOnScreen, true);
@@ -40,17 +59,22 @@ WidgetWindowContent::WidgetWindowContent(QWidget* widget) : widget_(widget) {
 }
 
 WidgetWindowContent::~WidgetWindowContent() {
-  if (widget_) widget_->hide();
+  if (!widget_) return;
+  widget_->removeEventFilter(watch_.get());
+  widget_->hide();
 }
 
 Size WidgetWindowContent::preferredSize() {
-  if (!widget_) return {};
-  widget_->adjustSize();
-  return {static_cast<double>(widget_->width()), static_cast<double>(widget_->height())};
+  QWidget* w = widget_.data();
+  if (!w) return {};
+  w->adjustSize();
+  const QSize size = w->size();
+  return {static_cast<double>(size.width()), static_cast<double>(size.height())};
 }
 
 void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
   if (!widget_) return;
+  ++revision_;
   const QPointF windowPos(local.x, local.y);
   const QPoint pos = windowPos.toPoint();
   QEvent::Type type = QEvent::MouseMove;
@@ -94,13 +118,15 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
 
 void WidgetWindowContent::keyEvent(const InputEvent& event) {
   if (!widget_) return;
+  ++revision_;
   if (event.type != EventType::KeyDown && event.type != EventType::KeyUp) return;
   const QString text = QString::fromStdString(event.characters);
   int key = qtKey(event.keyCode);
   if (key == 0 && !text.isEmpty()) key = text.at(0).toUpper().unicode();
   const bool down = event.type == EventType::KeyDown;
   // Keys that move or end something type no text.
-  const QString typed = qtKey(event.keyCode) != 0 && event.keyCode != key_code::Space ? QString() : text;
+  const QString typed =
+      qtKey(event.keyCode) != 0 && event.keyCode != key_code::Space ? QString() : text;
   QKeyEvent keyEvent(down ? QEvent::KeyPress : QEvent::KeyRelease, key,
                      qtModifiers(event.modifiers), typed);
   QWidget* target = widget_->focusWidget();
@@ -109,6 +135,7 @@ void WidgetWindowContent::keyEvent(const InputEvent& event) {
 
 void WidgetWindowContent::keyChanged(bool isKey) {
   key_ = isKey;
+  ++revision_;
   if (!widget_) return;
   // Controls draw themselves active while their window is key.
   QEvent change(isKey ? QEvent::WindowActivate : QEvent::WindowDeactivate);
@@ -117,12 +144,14 @@ void WidgetWindowContent::keyChanged(bool isKey) {
 
 void WidgetWindowContent::appearanceChanged(bool dark) {
   dark_ = dark;
+  ++revision_;
   if (widget_) widget_->setPalette(appearancePalette(dark));
 }
 
 QImage WidgetWindowContent::picture(double scale) {
-  if (!widget_) return {};
-  const QSize pixels = (QSizeF(widget_->size()) * scale).toSize();
+  QWidget* w = widget_.data();
+  if (!w) return {};
+  const QSize pixels = (QSizeF(w->size()) * scale).toSize();
   if (pixels.isEmpty()) return {};
   QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);
@@ -130,7 +159,7 @@ QImage WidgetWindowContent::picture(double scale) {
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  widget_->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+  w->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
   painter.end();
   return image;
 }

@@ -11,6 +11,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
+#include <memory>
+
 #include "platform/qt/gui/window_picture.h"
 #include "platform/windows.h"
 
@@ -31,12 +34,17 @@ class WidgetWindowContent final : public WindowContent, public WindowPicture {
   void keyChanged(bool isKey) override;
   void appearanceChanged(bool dark) override;
   QImage picture(double scale) override;
+  std::uint64_t revision() const override { return revision_; }
 
  private:
+  // Counts the widget's requests to be painted again.
+  class RepaintWatch;
   QPointer<QWidget> widget_;
   QPointer<QWidget> pressed_;  // the child a press went to, until the release
   bool key_ = false;
   bool dark_ = false;
+  std::uint64_t revision_ = 0;
+  std::unique_ptr<RepaintWatch> watch_;
 };
 
 // The palette of a window in the light or the dark appearance, in the system's colours.

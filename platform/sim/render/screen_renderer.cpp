@@ -272,7 +272,6 @@ void drawMenu(QPainter& painter, const OpenMenu& menu, const QRectF& r, double s
   }
 }
 
-
 // One of this process's own windows: a popover's material and arrow, or a window with its title
 // bar, and the content's own picture inside.
 void drawOwnWindow(QPainter& painter, const OwnWindowInfo& window, const QRectF& r,
@@ -317,8 +316,9 @@ void drawOwnWindow(QPainter& painter, const OwnWindowInfo& window, const QRectF&
     for (int i = 0; i < 3; ++i) {
       painter.setPen(Qt::NoPen);
       painter.setBrush(lights[i]);
-      painter.drawEllipse(QPointF(titleBar.left() + (20 + 20 * i) * s, titleBar.center().y()),
-                          6 * s, 6 * s);
+      painter.drawEllipse(
+          QPointF(titleBar.left() + (kCloseButtonX + 20 * i) * s, titleBar.center().y()),
+          kCloseButtonRadius * s, kCloseButtonRadius * s);
     }
     painter.setPen(palette.text);
     painter.setFont(barFont(s, true));
