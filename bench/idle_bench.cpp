@@ -151,8 +151,8 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, arguments[0].c_str(), &actions, nullptr,
-                                argvPointers.data(), environmentPointers.data());
+  const int error = posix_spawn(&pid, arguments[0].c_str(), &actions, nullptr, argvPointers.data(),
+                                environmentPointers.data());
   posix_spawn_file_actions_destroy(&actions);
   return error == 0 ? pid : 0;
 }
@@ -193,11 +193,14 @@ void BM_IdleCost(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<Process> processes = {
         {"tucklet",
-         spawnTucklet(folder / "tucklet", "org.tucklet.bench.idle.p" + tag, false, lifetime), {}},
-        {"hover", spawnTucklet(folder / "hover", "org.tucklet.bench.hover.p" + tag, true, lifetime),
+         spawnTucklet(folder / "tucklet", "org.tucklet.bench.idle.p" + tag, false, lifetime),
+         {}},
+        {"hover",
+         spawnTucklet(folder / "hover", "org.tucklet.bench.hover.p" + tag, true, lifetime),
          {}},
         {"qtMinimal", spawn({TUCKLET_QT_IDLE}, {}, folder / "qt-minimal.stderr"), {}},
-        {"qtTimer", spawn({TUCKLET_QT_IDLE, "--timer-ms", "2000"}, {}, folder / "qt-timer.stderr"),
+        {"qtTimer",
+         spawn({TUCKLET_QT_IDLE, "--timer-ms", "2000"}, {}, folder / "qt-timer.stderr"),
          {}},
     };
     std::this_thread::sleep_for(std::chrono::duration<double>(warmUpSeconds));
