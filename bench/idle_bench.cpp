@@ -8,7 +8,8 @@
 // After a warm-up (start-up, first scan, collapse) each is measured over the window (60 s unless
 // TUCKLET_BENCH_SECONDS says otherwise):
 //   <name>CpuPct       CPU time over the window in per cent of one core (every thread's on-CPU
-//                      time from /proc/PID/task/*/schedstat: nanoseconds, not clock ticks)
+//                      time from /proc/PID/task/*/schedstat: nanoseconds, not clock ticks; the
+//                      threads are looked at every 0.2 s, so one that ends keeps its share)
 //   <name>WakeupsPerS  voluntary context switches of all its threads per second: each is a thread
 //                      going to sleep to be woken again
 //   <name>RssMB, <name>PssMB  resident and proportional set size at the window's end (shared
@@ -28,6 +29,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -60,23 +63,53 @@ struct Usage {
   double voluntarySwitches = 0;
 };
 
-// Summed over the process's threads; a thread that ended takes its share with it, which the warm-up
-// keeps out of the window (start-up threads are gone by then).
-Usage usageOf(pid_t pid) {
+// One thread's counters so far: on-CPU time from schedstat (nanoseconds) and its voluntary context
+// switches.
+Usage threadUsage(const fs::path& task) {
   Usage usage;
-  std::error_code error;
-  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
-    std::ifstream schedstat(task.path() / "schedstat");
-    double nanoseconds = 0;
-    if (schedstat >> nanoseconds) usage.cpuSeconds += nanoseconds / 1e9;
-    std::ifstream status(task.path() / "status");
-    for (std::string line; std::getline(status, line);) {
-      if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-        usage.voluntarySwitches += std::atof(line.c_str() + line.find(':') + 1);
-    }
+  std::ifstream schedstat(task / "schedstat");
+  double nanoseconds = 0;
+  if (schedstat >> nanoseconds) usage.cpuSeconds = nanoseconds / 1e9;
+  std::ifstream status(task / "status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+      usage.voluntarySwitches = std::atof(line.c_str() + line.find(':') + 1);
   }
   return usage;
 }
+
+// A process's usage over a window, thread by thread: a thread that ends during the window (Qt's
+// pooled threads expire after 30 s) keeps what it was last seen with, and one that starts counts
+// from zero. Only a thread born and gone between two looks is missed.
+class UsageWindow {
+ public:
+  explicit UsageWindow(pid_t pid) : tasks_("/proc/" + std::to_string(pid) + "/task") {
+    look();
+    for (auto& [tid, seen] : threads_)
+      seen.first = seen.second;
+  }
+
+  void look() {
+    std::error_code error;
+    for (const auto& task : fs::directory_iterator(tasks_, error)) {
+      auto [entry, added] = threads_.try_emplace(task.path().filename().string());
+      entry->second.second = threadUsage(task.path());
+    }
+  }
+
+  Usage used() const {
+    Usage total;
+    for (const auto& [tid, seen] : threads_) {
+      total.cpuSeconds += seen.second.cpuSeconds - seen.first.cpuSeconds;
+      total.voluntarySwitches += seen.second.voluntarySwitches - seen.first.voluntarySwitches;
+    }
+    return total;
+  }
+
+ private:
+  fs::path tasks_;
+  std::map<std::string, std::pair<Usage, Usage>> threads_;  // first seen (zero if born later), last
+};
 
 // A "Name:   1234 kB" line of a /proc file, in megabytes.
 double megabytes(const std::string& file, const std::string& name) {
@@ -90,7 +123,7 @@ double megabytes(const std::string& file, const std::string& name) {
 struct Process {
   std::string name;
   pid_t pid = 0;
-  Usage start = {};
+  std::optional<UsageWindow> usage = {};
 };
 
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
@@ -118,8 +151,8 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, arguments[0].c_str(), &actions, nullptr,
-                                argvPointers.data(), environmentPointers.data());
+  const int error = posix_spawn(&pid, arguments[0].c_str(), &actions, nullptr, argvPointers.data(),
+                                environmentPointers.data());
   posix_spawn_file_actions_destroy(&actions);
   return error == 0 ? pid : 0;
 }
@@ -160,18 +193,26 @@ void BM_IdleCost(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<Process> processes = {
         {"tucklet",
-         spawnTucklet(folder / "tucklet", "org.tucklet.bench.idle.p" + tag, false, lifetime), {}},
-        {"hover", spawnTucklet(folder / "hover", "org.tucklet.bench.hover.p" + tag, true, lifetime),
+         spawnTucklet(folder / "tucklet", "org.tucklet.bench.idle.p" + tag, false, lifetime),
+         {}},
+        {"hover",
+         spawnTucklet(folder / "hover", "org.tucklet.bench.hover.p" + tag, true, lifetime),
          {}},
         {"qtMinimal", spawn({TUCKLET_QT_IDLE}, {}, folder / "qt-minimal.stderr"), {}},
-        {"qtTimer", spawn({TUCKLET_QT_IDLE, "--timer-ms", "2000"}, {}, folder / "qt-timer.stderr"),
+        {"qtTimer",
+         spawn({TUCKLET_QT_IDLE, "--timer-ms", "2000"}, {}, folder / "qt-timer.stderr"),
          {}},
     };
     std::this_thread::sleep_for(std::chrono::duration<double>(warmUpSeconds));
     for (auto& process : processes)
-      process.start = usageOf(process.pid);
+      process.usage.emplace(process.pid);
     const auto began = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::duration<double>(window));
+    const auto end = began + std::chrono::duration<double>(window);
+    while (std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      for (auto& process : processes)
+        process.usage->look();
+    }
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     bool allRan = true;
@@ -182,11 +223,9 @@ void BM_IdleCost(benchmark::State& state) {
         allRan = false;
         continue;
       }
-      const Usage end = usageOf(process.pid);
-      state.counters[process.name + "CpuPct"] =
-          100 * (end.cpuSeconds - process.start.cpuSeconds) / elapsed;
-      state.counters[process.name + "WakeupsPerS"] =
-          std::max(0.0, end.voluntarySwitches - process.start.voluntarySwitches) / elapsed;
+      const Usage used = process.usage->used();
+      state.counters[process.name + "CpuPct"] = 100 * used.cpuSeconds / elapsed;
+      state.counters[process.name + "WakeupsPerS"] = used.voluntarySwitches / elapsed;
       state.counters[process.name + "RssMB"] = megabytes(proc + "/status", "VmRSS");
       state.counters[process.name + "PssMB"] = megabytes(proc + "/smaps_rollup", "Pss");
     }

@@ -46,7 +46,8 @@ TUCKLET_FUZZ_TARGET(defaults) {
   const auto value = parsePropertyList(tucklet::fuzz::text(data, size));
   if (!value) return;
   const auto written = parsePropertyList(binaryPropertyList(*value));
-  TUCKLET_FUZZ_CHECK("defaults", written.has_value(), "a value read does not read again once written");
+  TUCKLET_FUZZ_CHECK("defaults", written.has_value(),
+                     "a value read does not read again once written");
   const auto again = parsePropertyList(binaryPropertyList(*written));
   TUCKLET_FUZZ_CHECK("defaults", again.has_value() && same(*again, *written),
                      "writing and reading again changes the value");

@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
   std::sort(inputs.begin(), inputs.end());
   for (const auto& input : inputs) {
     std::ifstream file(input, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
     std::fprintf(stderr, "%s\n", input.c_str());
     target->second(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }

@@ -31,23 +31,23 @@ inline std::string_view text(const std::uint8_t* data, std::size_t size) {
 }  // namespace tucklet::fuzz
 
 #ifdef TUCKLET_FUZZ_REPLAY
-#define TUCKLET_FUZZ_TARGET(name)                                                    \
-  static void name##Input(const std::uint8_t* data, std::size_t size);               \
-  [[maybe_unused]] static const bool name##Registered =                              \
-      ::tucklet::fuzz::registerTarget(#name, &name##Input);                          \
+#define TUCKLET_FUZZ_TARGET(name)                                      \
+  static void name##Input(const std::uint8_t* data, std::size_t size); \
+  [[maybe_unused]] static const bool name##Registered =                \
+      ::tucklet::fuzz::registerTarget(#name, &name##Input);            \
   static void name##Input(const std::uint8_t* data, std::size_t size)
 #else
-#define TUCKLET_FUZZ_TARGET(name)                                                    \
-  static void name##Input(const std::uint8_t* data, std::size_t size);               \
+#define TUCKLET_FUZZ_TARGET(name)                                                     \
+  static void name##Input(const std::uint8_t* data, std::size_t size);                \
   extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
-    name##Input(data, size);                                                         \
-    return 0;                                                                        \
-  }                                                                                  \
+    name##Input(data, size);                                                          \
+    return 0;                                                                         \
+  }                                                                                   \
   static void name##Input(const std::uint8_t* data, std::size_t size)
 #endif
 
 // Aborts with `what` unless `condition` holds.
-#define TUCKLET_FUZZ_CHECK(target, condition, what) \
-  do {                                              \
+#define TUCKLET_FUZZ_CHECK(target, condition, what)          \
+  do {                                                       \
     if (!(condition)) ::tucklet::fuzz::broken(target, what); \
   } while (false)

@@ -23,9 +23,11 @@ TUCKLET_FUZZ_TARGET(sim_do) {
   const auto result = tucklet::sim::parseTimelineArguments(arguments, "--sim-do", world);
   if (const auto* error = std::get_if<tucklet::sim::WorldError>(&result)) {
     const std::string line = error->describe();
-    TUCKLET_FUZZ_CHECK("sim_do", line.find('\n') == std::string::npos, "a multi-line error: " + line);
+    TUCKLET_FUZZ_CHECK("sim_do", line.find('\n') == std::string::npos,
+                       "a multi-line error: " + line);
     TUCKLET_FUZZ_CHECK("sim_do", error->message.rfind("[json.exception", 0) != 0,
                        "an error the reader did not check for: " + line);
-    TUCKLET_FUZZ_CHECK("sim_do", line.rfind("--sim-do[", 0) == 0, "an error naming no step: " + line);
+    TUCKLET_FUZZ_CHECK("sim_do", line.rfind("--sim-do[", 0) == 0,
+                       "an error naming no step: " + line);
   }
 }

@@ -11,7 +11,8 @@ TUCKLET_FUZZ_TARGET(world) {
   const auto result = tucklet::sim::parseWorld(json, "fuzz.json");
   if (const auto* error = std::get_if<tucklet::sim::WorldError>(&result)) {
     const std::string line = error->describe();
-    TUCKLET_FUZZ_CHECK("world", line.find('\n') == std::string::npos, "a multi-line error: " + line);
+    TUCKLET_FUZZ_CHECK("world", line.find('\n') == std::string::npos,
+                       "a multi-line error: " + line);
     TUCKLET_FUZZ_CHECK("world", error->message.rfind("[json.exception", 0) != 0,
                        "an error the reader did not check for: " + line);
   }
