@@ -22,9 +22,12 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLatin1String>
 #include <QPixmap>
 #include <QScreen>
+#include <QString>
 #include <QWidget>
+#include <QtGlobal>
 
 #include "app/app_delegate.h"
 #include "app/arguments.h"
@@ -87,6 +90,18 @@ std::unique_ptr<tucklet::platform::updates::QtUpdateTransport> makeUpdateTranspo
   return transport;
 }
 
+// Without a display Tucklet's windows live on the simulated desktop, and the offscreen platform
+// says for each raise or size hint that it has no window manager to pass it to. Those lines are
+// expected and say nothing to the user; every other message goes where Qt sends it.
+QtMessageHandler qtDefaultMessageHandler = nullptr;
+
+void quietOffscreenMessages(QtMsgType type, const QMessageLogContext& context,
+                            const QString& message) {
+  if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support")))
+    return;
+  qtDefaultMessageHandler(type, context, message);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,6 +148,7 @@ int main(int argc, char** argv) {
   if (harness) timeline.insert(timeline.end(), harness->steps().begin(), harness->steps().end());
 
   chooseOffscreenWhenHeadless();
+  qtDefaultMessageHandler = qInstallMessageHandler(quietOffscreenMessages);
   // Qt reads its own switches from the arguments it is given; it is given none.
   int qtArgumentCount = 1;
   char* qtArguments[] = {argv[0], nullptr};
