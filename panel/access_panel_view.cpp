@@ -51,13 +51,18 @@ class EmptyResult final : public QWidget {
 };
 
 // One match in the search results: icon, name and, below it, the application's name.
-class ResultRow final : public QWidget {
+// A button to accessibility: its press (a single click, or the default action) opens the item
+// as Return does for the selection.
+class ResultRow final : public QAbstractButton {
  public:
   ResultRow(AccessPanel& panel, const PanelCandidate& candidate, bool selected, QWidget* parent)
-      : QWidget(parent), panel_(panel), candidate_(candidate), selected_(selected) {
+      : QAbstractButton(parent), candidate_(candidate), selected_(selected) {
     setFixedHeight(static_cast<int>(pl::kRowHeight));
+    setFocusPolicy(Qt::NoFocus);
     setAccessibleName(QString::fromStdString(candidate.displayName));
     setToolTip(QString::fromStdString(candidate.displayName));
+    connect(this, &QAbstractButton::clicked, this,
+            [&panel, item = candidate.item] { panel.openFromPanel(item); });
   }
 
  protected:
@@ -92,14 +97,7 @@ class ResultRow final : public QWidget {
                      QFontMetricsF(caption).elidedText(QString::fromStdString(candidate_.appName),
                                                        Qt::ElideRight, textWidth));
   }
-  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
-  void mouseReleaseEvent(QMouseEvent* event) override {
-    // A single click opens the item, as Return does for the selection.
-    if (rect().contains(event->position().toPoint())) panel_.openFromPanel(candidate_.item);
-  }
-
  private:
-  AccessPanel& panel_;
   const PanelCandidate& candidate_;
   bool selected_;
 };

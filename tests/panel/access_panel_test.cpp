@@ -214,24 +214,30 @@ TEST_F(AccessPanelTest, AnOpenPanelFollowsTheListedItems) {
             static_cast<qsizetype>(before.size() - 1));
 }
 
-TEST_F(AccessPanelTest, ChoosingFromTheGridClosesThePanelThenOpensTheItem) {
+TEST_F(AccessPanelTest, AClickOnAnItemClosesThePanelThenOpensTheItem) {
   start(worldWith(0));
-  open(false);
-  const auto* grid = panel().view()->contentArea();
-  const auto cells = grid->findChildren<QAbstractButton*>();
-  ASSERT_FALSE(cells.empty());
-  const auto* first = cells.front();
-  const auto chosen = first->accessibleName().toStdString();
-  // The popover is gone by the time the opening starts.
-  bool closedFirst = false;
-  desktop().click(screenPointOf(first));
-  for (int i = 0; i < 10 && !rig->controller().opener().activeItem(); ++i) {
-    rig->advance(0.001);
-    closedFirst = !panel().accessPopover() && desktop().ownWindows().empty();
+  for (const bool search : {false, true}) {
+    SCOPED_TRACE(search ? "result list" : "grid");
+    open(search);
+    const auto cells = panel().view()->contentArea()->findChildren<QAbstractButton*>();
+    ASSERT_GE(cells.size(), 2);
+    const auto* second = cells.at(1);
+    const auto chosen = second->accessibleName().toStdString();
+    // The popover is gone by the time the opening starts.
+    bool closedFirst = false;
+    desktop().click(screenPointOf(second));
+    for (int i = 0; i < 10 && !rig->controller().opener().activeItem(); ++i) {
+      rig->advance(0.001);
+      closedFirst = !panel().accessPopover() && desktop().ownWindows().empty();
+    }
+    ASSERT_TRUE(rig->controller().opener().activeItem());
+    EXPECT_TRUE(closedFirst);
+    EXPECT_EQ(displayName(*rig->controller().opener().activeItem(), desktop().workspace()),
+              chosen);
+    desktop().pressKey(platform::key_code::Escape);
+    rig->controller().opener().endOpening();
+    rig->advance(1);
   }
-  ASSERT_TRUE(rig->controller().opener().activeItem());
-  EXPECT_TRUE(closedFirst);
-  EXPECT_EQ(displayName(*rig->controller().opener().activeItem(), desktop().workspace()), chosen);
 }
 
 TEST_F(AccessPanelTest, SearchFromTheKeyboardOpensTheSelectedMatch) {
