@@ -167,6 +167,7 @@ void BarController::reactToPreference(const std::string& key) {
       key == "hideDateTime") {
     statusItem_->refreshStatusItem();
     accessPanel_->candidatesChanged();
+    if (key == "features") accessPanel_->appearanceChanged();
   } else if (key == "autoCollapse" || key == "collapseDelay") {
     engine_->scheduleAutoCollapse();
   }

@@ -86,6 +86,10 @@ void AccessPanel::candidatesChanged() {
   redraw();
 }
 
+void AccessPanel::appearanceChanged() {
+  if (popover_) popover_->setAppearance(appearanceSetting(preferences_.features().appearance));
+}
+
 void AccessPanel::redraw() {
   if (view_) view_->refresh();
   if (popover_) popover_->contentSizeChanged();

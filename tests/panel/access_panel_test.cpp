@@ -201,9 +201,18 @@ TEST_F(AccessPanelTest, ContentSizesFollowTheNumberOfCandidatesAsDrawn) {
   }
 }
 
-TEST_F(AccessPanelTest, AnOpenPanelFollowsTheListedItems) {
+TEST_F(AccessPanelTest, AnOpenPanelFollowsTheListedItemsAndTheAppearance) {
   start(worldWith(2));
   open(false);
+  const auto dark = [this] { return desktop().ownWindows().at(0).dark; };
+  EXPECT_FALSE(dark());
+  auto features = rig->controller().preferences().features();
+  features.appearance = "dark";
+  rig->controller().preferences().setFeatures(features);
+  rig->advance(0.01);
+  EXPECT_TRUE(dark());
+  EXPECT_LT(panel().view()->palette().color(QPalette::Window).lightness(), 128);
+
   const auto before = panel().state()->candidates();
   ASSERT_GE(before.size(), 2u);
   rig->controller().preferences().setExcludedIDs({before.front().item.id});
@@ -232,8 +241,7 @@ TEST_F(AccessPanelTest, AClickOnAnItemClosesThePanelThenOpensTheItem) {
     }
     ASSERT_TRUE(rig->controller().opener().activeItem());
     EXPECT_TRUE(closedFirst);
-    EXPECT_EQ(displayName(*rig->controller().opener().activeItem(), desktop().workspace()),
-              chosen);
+    EXPECT_EQ(displayName(*rig->controller().opener().activeItem(), desktop().workspace()), chosen);
     desktop().pressKey(platform::key_code::Escape);
     rig->controller().opener().endOpening();
     rig->advance(1);
