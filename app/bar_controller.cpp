@@ -245,6 +245,7 @@ void BarController::reactToPreference(const std::string& key) {
       visibility) {
     statusItem_->refreshStatusItem();
     accessPanel_->candidatesChanged();
+    if (key == "features") accessPanel_->appearanceChanged();
   } else if (key == "autoCollapse" || key == "collapseDelay") {
     engine_->scheduleAutoCollapse();
   }

@@ -47,7 +47,10 @@ void AccessPanel::showAccessPanel(bool search) {
   if (links_.stopAutoCollapse) links_.stopAutoCollapse();
 
   state_.emplace(search, currentCandidates());
-  view_ = std::make_unique<AccessPanelView>(*this, preferences_.features().overflowSpacing);
+  view_ = std::make_unique<AccessPanelView>(
+      *this, preferences_.features().overflowSpacing, [this](std::function<void()> work) {
+        platform_.runLoop.async(lifetime_.guard(std::move(work)));
+      });
   content_ = std::make_shared<platform::WidgetWindowContent>(view_.get());
 
   const auto serial = ++serial_;
@@ -65,11 +68,8 @@ void AccessPanel::showAccessPanel(bool search) {
   }
   // Typing and the arrow keys reach the panel at once (the key window of this process takes the
   // keyboard without making Tucklet the frontmost application, whose menus would replace the
-  // user's); the field takes the focus once the window is ready for it, a turn later.
+  // user's); the search field takes the focus itself once it is in the window.
   popover_->makeKey();
-  platform_.runLoop.async(lifetime_.guard([this, serial] {
-    if (serial == serial_ && view_) view_->focusField();
-  }));
 }
 
 std::vector<PanelCandidate> AccessPanel::currentCandidates() const {
@@ -84,6 +84,10 @@ void AccessPanel::candidatesChanged() {
   if (!state_) return;
   state_->setCandidates(currentCandidates());
   redraw();
+}
+
+void AccessPanel::appearanceChanged() {
+  if (popover_) popover_->setAppearance(appearanceSetting(preferences_.features().appearance));
 }
 
 void AccessPanel::redraw() {

@@ -67,6 +67,8 @@ class AccessPanel {
 
   // The listed items changed (a scan, a setting): the panel shows the new ones.
   void candidatesChanged();
+  // The `appearance` setting changed: the panel is drawn in the new one.
+  void appearanceChanged();
 
   // What the view hands back: the field's text, the arrow keys, Return, Escape, "Settings…".
   void setQuery(const std::string& query);

@@ -13,47 +13,14 @@
 #include <cmath>
 
 #include "panel/access_panel.h"
-#include "platform/qt/gui/image_painter.h"
+#include "panel/panel_drawing.h"
 
 namespace tucklet {
 
 namespace {
 
 namespace pl = panel_layout;
-
-QFont panelFont(double pixels, QFont::Weight weight = QFont::Normal) {
-  QFont font;
-  font.setFamilies({"Inter", "DejaVu Sans"});
-  font.setPixelSize(static_cast<int>(std::lround(pixels)));
-  font.setWeight(weight);
-  font.setHintingPreference(QFont::PreferNoHinting);
-  return font;
-}
-
-bool isDark(const QWidget* widget) {
-  return widget->palette().color(QPalette::Window).lightness() < 128;
-}
-
-QColor textColor(const QWidget* widget) {
-  return widget->palette().color(QPalette::WindowText);
-}
-
-QColor secondaryColor(const QWidget* widget) {
-  return widget->palette().color(QPalette::PlaceholderText);
-}
-
-// An image of the platform at `target` (points), drawn at the painter's pixel density so that it
-// stays crisp; symbols in `tint`.
-void paintIcon(QPainter& painter, const platform::Image& image, const QRectF& target,
-               const QColor& tint) {
-  const double density = painter.device()->devicePixelRatioF();
-  const QSize pixels(static_cast<int>(std::lround(target.width() * density)),
-                     static_cast<int>(std::lround(target.height() * density)));
-  QImage picture = platform::renderImage(image, pixels, tint);
-  if (picture.isNull()) return;
-  picture.setDevicePixelRatio(density);
-  painter.drawImage(target.topLeft(), picture);
-}
+namespace pd = panel_drawing;
 
 // A widget that never paints its own ground: the popover's material shows through.
 void seeThrough(QWidget* widget) {
@@ -74,22 +41,28 @@ class EmptyResult final : public QWidget {
     painter.setRenderHint(QPainter::Antialiasing);
     const double side = 30;
     const QRectF symbol(width() / 2.0 - side / 2, height() / 2.0 - side + 2, side, side);
-    paintIcon(painter, *platform::Image::symbol("magnifyingglass"), symbol, secondaryColor(this));
-    painter.setFont(panelFont(14, QFont::DemiBold));
-    painter.setPen(secondaryColor(this));
+    pd::paintIcon(painter, *platform::Image::symbol("magnifyingglass"), symbol,
+                  pd::secondaryColor(this));
+    painter.setFont(pd::font(14, QFont::DemiBold));
+    painter.setPen(pd::secondaryColor(this));
     painter.drawText(QRectF(0, symbol.bottom() + 8, width(), 20), Qt::AlignHCenter | Qt::AlignTop,
                      "No matching items");
   }
 };
 
 // One match in the search results: icon, name and, below it, the application's name.
-class ResultRow final : public QWidget {
+// A button to accessibility: its press (a single click, or the default action) opens the item
+// as Return does for the selection.
+class ResultRow final : public QAbstractButton {
  public:
   ResultRow(AccessPanel& panel, const PanelCandidate& candidate, bool selected, QWidget* parent)
-      : QWidget(parent), panel_(panel), candidate_(candidate), selected_(selected) {
+      : QAbstractButton(parent), candidate_(candidate), selected_(selected) {
     setFixedHeight(static_cast<int>(pl::kRowHeight));
+    setFocusPolicy(Qt::NoFocus);
     setAccessibleName(QString::fromStdString(candidate.displayName));
     setToolTip(QString::fromStdString(candidate.displayName));
+    connect(this, &QAbstractButton::clicked, this,
+            [&panel, item = candidate.item] { panel.openFromPanel(item); });
   }
 
  protected:
@@ -97,7 +70,7 @@ class ResultRow final : public QWidget {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF row = QRectF(rect()).adjusted(6, 1, -6, -1);
-    QColor name = textColor(this), app = secondaryColor(this);
+    QColor name = pd::textColor(this), app = pd::secondaryColor(this);
     if (selected_) {
       painter.setPen(Qt::NoPen);
       painter.setBrush(palette().color(QPalette::Highlight));
@@ -107,10 +80,10 @@ class ResultRow final : public QWidget {
     }
     const double left = row.left() + 8;
     const QRectF icon(left, row.center().y() - pl::kRowIcon / 2, pl::kRowIcon, pl::kRowIcon);
-    paintIcon(painter, *candidate_.icon, icon, name);
+    pd::paintIcon(painter, *candidate_.icon, icon, name);
     const double textLeft = icon.right() + pl::kRowSpacing;
     const double textWidth = row.right() - 8 - textLeft;
-    const QFont title = panelFont(13), caption = panelFont(10.5);
+    const QFont title = pd::font(13), caption = pd::font(10.5);
     painter.setFont(title);
     painter.setPen(name);
     painter.drawText(QRectF(textLeft, row.top() + 2, textWidth, 17),
@@ -124,14 +97,7 @@ class ResultRow final : public QWidget {
                      QFontMetricsF(caption).elidedText(QString::fromStdString(candidate_.appName),
                                                        Qt::ElideRight, textWidth));
   }
-  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
-  void mouseReleaseEvent(QMouseEvent* event) override {
-    // A single click opens the item, as Return does for the selection.
-    if (rect().contains(event->position().toPoint())) panel_.openFromPanel(candidate_.item);
-  }
-
  private:
-  AccessPanel& panel_;
   const PanelCandidate& candidate_;
   bool selected_;
 };
@@ -154,7 +120,7 @@ class IconCell final : public QAbstractButton {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (highlighted_ || isDown()) {
-      QColor fill = isDown() ? textColor(this) : palette().color(QPalette::Highlight);
+      QColor fill = isDown() ? pd::textColor(this) : palette().color(QPalette::Highlight);
       fill.setAlpha(isDown() ? 40 : 70);
       painter.setPen(Qt::NoPen);
       painter.setBrush(fill);
@@ -162,7 +128,7 @@ class IconCell final : public QAbstractButton {
     }
     const QRectF icon(width() / 2.0 - pl::kCellIcon / 2, height() / 2.0 - pl::kCellIcon / 2,
                       pl::kCellIcon, pl::kCellIcon);
-    paintIcon(painter, *candidate_.icon, icon, textColor(this));
+    pd::paintIcon(painter, *candidate_.icon, icon, pd::textColor(this));
   }
 
  private:
@@ -235,78 +201,17 @@ class Divider final : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    painter.fillRect(rect(), isDark(this) ? QColor(255, 255, 255, 30) : QColor(0, 0, 0, 26));
+    painter.fillRect(rect(), pd::isDark(this) ? QColor(255, 255, 255, 30) : QColor(0, 0, 0, 26));
   }
 };
 
 }  // namespace
 
-SearchField::SearchField(AccessPanel& panel, QWidget* parent) : QLineEdit(parent), panel_(panel) {
-  setPlaceholderText("Search menu bar items");
-  setAccessibleName("Search menu bar items");
-  setFixedHeight(static_cast<int>(pl::kFieldHeight));
-  setFont(panelFont(13));
-  setTextMargins(21, 0, 6, 0);
-  setFrame(false);
-  connect(this, &QLineEdit::textEdited, this,
-          [this](const QString& text) { panel_.setQuery(text.toStdString()); });
-}
-
-void SearchField::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Down:
-      panel_.move(+1);
-      return;
-    case Qt::Key_Up:
-      panel_.move(-1);
-      return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      panel_.submit();
-      return;
-    case Qt::Key_Escape:
-      panel_.cancel();
-      return;
-    default:
-      QLineEdit::keyPressEvent(event);
-  }
-}
-
-void SearchField::paintEvent(QPaintEvent* event) {
-  {
-    // The field's rounded ground, and the ring a focused field wears.
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const bool dark = isDark(this);
-    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setPen(QPen(dark ? QColor(255, 255, 255, 38) : QColor(0, 0, 0, 38), 1));
-    painter.setBrush(dark ? QColor(255, 255, 255, 20) : QColor(255, 255, 255));
-    painter.drawRoundedRect(box, 6, 6);
-    if (focusWidget() == this || window()->focusWidget() == this) {
-      QColor ring = palette().color(QPalette::Highlight);
-      ring.setAlpha(150);
-      painter.setPen(QPen(ring, 2.5));
-      painter.setBrush(Qt::NoBrush);
-      painter.drawRoundedRect(QRectF(rect()).adjusted(1.25, 1.25, -1.25, -1.25), 5.5, 5.5);
-    }
-    paintIcon(painter, *platform::Image::symbol("magnifyingglass"),
-              QRectF(6, height() / 2.0 - 6.5, 13, 13), secondaryColor(this));
-  }
-  QLineEdit::paintEvent(event);
-  // Qt draws the caret only in a window the display has activated; this window is the simulated
-  // desktop's, so the focused field draws its caret itself.
-  if (!hasFocus() && window()->focusWidget() == this) {
-    QPainter painter(this);
-    const QRect caret = cursorRect();
-    const double x = caret.center().x() + 0.5;
-    painter.fillRect(QRectF(x - 0.75, height() / 2.0 - 7.5, 1.5, 15), textColor(this));
-  }
-}
-
-AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
+AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing,
+                                 std::function<void(std::function<void()>)> defer)
     : panel_(panel), overflowSpacing_(overflowSpacing) {
   setFixedWidth(static_cast<int>(pl::kWidth));
-  setFont(panelFont(13));
+  setFont(pd::font(13));
   seeThrough(this);
   setAccessibleName(panel_.state() && panel_.state()->search() ? "Search menu bar items"
                                                                : "Menu bar items");
@@ -321,7 +226,7 @@ AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
     auto* boxLayout = new QVBoxLayout(box);
     const int pad = static_cast<int>(pl::kFieldPadding);
     boxLayout->setContentsMargins(pad, pad, pad, pad);
-    field_ = new SearchField(panel_, box);
+    field_ = itemSearch().makeField(box, std::move(defer));
     boxLayout->addWidget(field_);
     root->addWidget(box);
   }
@@ -340,14 +245,14 @@ AccessPanelView::AccessPanelView(AccessPanel& panel, double overflowSpacing)
   const int pad = static_cast<int>(pl::kFooterPadding);
   footerLayout->setContentsMargins(pad + 2, pad, pad, pad);
   auto* hint = new QLabel(search ? "↑ ↓ to select · Return to open" : "Menu bar items", footer);
-  hint->setFont(panelFont(11));
+  hint->setFont(pd::font(11));
   hint->setForegroundRole(QPalette::PlaceholderText);
   footerLayout->addWidget(hint);
   footerLayout->addStretch(1);
   auto* settings = new QPushButton("Settings…", footer);
   settings->setFlat(true);
   settings->setFocusPolicy(Qt::NoFocus);
-  settings->setFont(panelFont(12));
+  settings->setFont(pd::font(12));
   settings->setCursor(Qt::PointingHandCursor);
   connect(settings, &QPushButton::clicked, this, [this] { panel_.settingsButton(); });
   footerLayout->addWidget(settings);
@@ -394,11 +299,7 @@ QWidget* AccessPanelView::buildContent() {
 }
 
 void AccessPanelView::refresh() {
-  // The binding wins: the field shows the panel's query, and equal text is not set again.
-  if (field_ && panel_.state()) {
-    const auto query = QString::fromStdString(panel_.state()->query());
-    if (field_->text() != query) field_->setText(query);
-  }
+  if (field_) itemSearch().updateField(*field_);
   if (content_) {
     content_->hide();
     contentSlot_->layout()->removeWidget(content_);
@@ -418,11 +319,14 @@ void AccessPanelView::refresh() {
   }
 }
 
-void AccessPanelView::focusField() {
-  if (field_) {
-    field_->setFocus(Qt::OtherFocusReason);
-    field_->update();
-  }
+NativeItemSearch AccessPanelView::itemSearch() const {
+  return {
+      .query = [this] { return panel_.state() ? panel_.state()->query() : std::string(); },
+      .setQuery = [this](const std::string& query) { panel_.setQuery(query); },
+      .move = [this](int delta) { panel_.move(delta); },
+      .submit = [this] { panel_.submit(); },
+      .cancel = [this] { panel_.cancel(); },
+  };
 }
 
 void AccessPanelView::keyPressEvent(QKeyEvent* event) {
@@ -447,7 +351,7 @@ void AccessPanelView::changeEvent(QEvent* event) {
 }
 
 void AccessPanelView::applyAppearance() {
-  const bool dark = isDark(this);
+  const bool dark = pd::isDark(this);
   if (field_) {
     QPalette p = field_->palette();
     p.setColor(QPalette::Base, Qt::transparent);

@@ -4,37 +4,26 @@
 // hands keys and clicks back to the panel; it never changes the state itself.
 #pragma once
 
-#include <QLineEdit>
 #include <QWidget>
+
+#include <functional>
+
+#include "panel/native_item_search.h"
 
 namespace tucklet {
 
 class AccessPanel;
 
-// The search field: the arrow keys move the selection, Return opens it and Escape closes the
-// panel; every other key edits the text as in any search field.
-class SearchField final : public QLineEdit {
- public:
-  explicit SearchField(AccessPanel& panel, QWidget* parent);
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  AccessPanel& panel_;
-};
-
 class AccessPanelView final : public QWidget {
  public:
-  AccessPanelView(AccessPanel& panel, double overflowSpacing);
+  // `defer` runs work one turn of the main queue later (the field's focus request).
+  AccessPanelView(AccessPanel& panel, double overflowSpacing,
+                  std::function<void(std::function<void()>)> defer);
 
   // Draws the panel's state again: the matches, the selection, the sizes.
   void refresh();
-  // Gives the search field the keyboard focus (search mode).
-  void focusField();
-
-  SearchField* field() const { return field_; }
+  // The search field (search mode), else null.
+  NativeItemSearch::SearchField* field() const { return field_; }
   // The part between the field and the footer: the grid, the list or the empty result.
   QWidget* contentArea() const { return content_; }
 
@@ -45,11 +34,13 @@ class AccessPanelView final : public QWidget {
 
  private:
   QWidget* buildContent();
+  // The field's description, bound to the panel's query and commands.
+  NativeItemSearch itemSearch() const;
   void applyAppearance();
 
   AccessPanel& panel_;
   const double overflowSpacing_;
-  SearchField* field_ = nullptr;
+  NativeItemSearch::SearchField* field_ = nullptr;
   QWidget* content_ = nullptr;
   QWidget* contentSlot_ = nullptr;
   QWidget* selectedRow_ = nullptr;  // the search result drawn selected

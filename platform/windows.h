@@ -61,6 +61,8 @@ class WindowHandle {
   virtual bool isKey() const = 0;
   // The content wants another size: the window takes it, a popover keeps hanging where it hangs.
   virtual void contentSizeChanged() = 0;
+  // Draws the window in another appearance from now on (the content hears of it).
+  virtual void setAppearance(MenuAppearance appearance) = 0;
 };
 
 class Windows {

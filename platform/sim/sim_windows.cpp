@@ -73,6 +73,21 @@ class SimWindowHandle final : public platform::WindowHandle {
     auto core = core_.lock();
     return core && core->read([n = number_](const SimState& s) { return s.keyWindow == n; });
   }
+  void setAppearance(platform::MenuAppearance appearance) override {
+    if (auto core = core_.lock())
+      core->change([n = number_, appearance](SimState& state, Outbox& out) {
+        auto* w = findWindow(state, n);
+        if (!w || w->appearance == appearance) return;
+        const bool wasDark = ownWindowDark(state, *w);
+        w->appearance = appearance;
+        const bool dark = ownWindowDark(state, *w);
+        if (dark == wasDark) return;
+        out.post([n, dark](SimCore& c) {
+          c.deliverToWindow(
+              n, [dark](platform::WindowContent& content) { content.appearanceChanged(dark); });
+        });
+      });
+  }
   void contentSizeChanged() override {
     auto core = core_.lock();
     if (!core) return;

@@ -201,9 +201,18 @@ TEST_F(AccessPanelTest, ContentSizesFollowTheNumberOfCandidatesAsDrawn) {
   }
 }
 
-TEST_F(AccessPanelTest, AnOpenPanelFollowsTheListedItems) {
+TEST_F(AccessPanelTest, AnOpenPanelFollowsTheListedItemsAndTheAppearance) {
   start(worldWith(2));
   open(false);
+  const auto dark = [this] { return desktop().ownWindows().at(0).dark; };
+  EXPECT_FALSE(dark());
+  auto features = rig->controller().preferences().features();
+  features.appearance = "dark";
+  rig->controller().preferences().setFeatures(features);
+  rig->advance(0.01);
+  EXPECT_TRUE(dark());
+  EXPECT_LT(panel().view()->palette().color(QPalette::Window).lightness(), 128);
+
   const auto before = panel().state()->candidates();
   ASSERT_GE(before.size(), 2u);
   rig->controller().preferences().setExcludedIDs({before.front().item.id});
@@ -214,24 +223,29 @@ TEST_F(AccessPanelTest, AnOpenPanelFollowsTheListedItems) {
             static_cast<qsizetype>(before.size() - 1));
 }
 
-TEST_F(AccessPanelTest, ChoosingFromTheGridClosesThePanelThenOpensTheItem) {
+TEST_F(AccessPanelTest, AClickOnAnItemClosesThePanelThenOpensTheItem) {
   start(worldWith(0));
-  open(false);
-  const auto* grid = panel().view()->contentArea();
-  const auto cells = grid->findChildren<QAbstractButton*>();
-  ASSERT_FALSE(cells.empty());
-  const auto* first = cells.front();
-  const auto chosen = first->accessibleName().toStdString();
-  // The popover is gone by the time the opening starts.
-  bool closedFirst = false;
-  desktop().click(screenPointOf(first));
-  for (int i = 0; i < 10 && !rig->controller().opener().activeItem(); ++i) {
-    rig->advance(0.001);
-    closedFirst = !panel().accessPopover() && desktop().ownWindows().empty();
+  for (const bool search : {false, true}) {
+    SCOPED_TRACE(search ? "result list" : "grid");
+    open(search);
+    const auto cells = panel().view()->contentArea()->findChildren<QAbstractButton*>();
+    ASSERT_GE(cells.size(), 2);
+    const auto* second = cells.at(1);
+    const auto chosen = second->accessibleName().toStdString();
+    // The popover is gone by the time the opening starts.
+    bool closedFirst = false;
+    desktop().click(screenPointOf(second));
+    for (int i = 0; i < 10 && !rig->controller().opener().activeItem(); ++i) {
+      rig->advance(0.001);
+      closedFirst = !panel().accessPopover() && desktop().ownWindows().empty();
+    }
+    ASSERT_TRUE(rig->controller().opener().activeItem());
+    EXPECT_TRUE(closedFirst);
+    EXPECT_EQ(displayName(*rig->controller().opener().activeItem(), desktop().workspace()), chosen);
+    desktop().pressKey(platform::key_code::Escape);
+    rig->controller().opener().endOpening();
+    rig->advance(1);
   }
-  ASSERT_TRUE(rig->controller().opener().activeItem());
-  EXPECT_TRUE(closedFirst);
-  EXPECT_EQ(displayName(*rig->controller().opener().activeItem(), desktop().workspace()), chosen);
 }
 
 TEST_F(AccessPanelTest, SearchFromTheKeyboardOpensTheSelectedMatch) {

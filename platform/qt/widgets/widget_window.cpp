@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyleFactory>
 
 namespace tucklet::platform {
 
@@ -54,7 +53,6 @@ WidgetWindowContent::WidgetWindowContent(QWidget* widget)
   // Qt sees a shown window (layouts, polish, focus chains); the display never does: the platform
   // draws it where it belongs.
   widget_->setAttribute(Qt::WA_DontShowOnScreen, true);
-  widget_->setStyle(QStyleFactory::create("Fusion"));
   widget_->show();
 }
 
