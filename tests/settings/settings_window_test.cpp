@@ -12,6 +12,8 @@
 #include <QTest>
 
 #include "app/app_delegate.h"
+#include "features/feature_runtime.h"
+#include "features/widgets/shortcut_recorder.h"
 #include "platform/host/plist_user_defaults.h"
 #include "platform/sim/desktop.h"
 #include "platform/sim/visibility_host.h"
@@ -92,6 +94,10 @@ class SettingsRig {
     QApplication::processEvents();
     return window() ? window()->findChild<T*>(name) : nullptr;
   }
+  // The recorder buttons have no meta-object of their own: found among the push buttons.
+  ShortcutRecorder::RecorderButton* recorder(const QString& name) const {
+    return dynamic_cast<ShortcutRecorder::RecorderButton*>(find<QPushButton>(name));
+  }
   QPushButton* buttonTitled(const QString& title) const {
     QApplication::processEvents();
     for (auto* b : window()->findChildren<QPushButton*>())
@@ -168,6 +174,60 @@ TEST(SettingsWindow, ClicksThroughTheDesktopReachTheDefaultsFile) {
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(windows.front().frame, frame);
   EXPECT_NE(rig.buttonTitled("Delete Group"), nullptr);
+}
+
+TEST(SettingsWindow, TheRecorderRecordsThroughTheDesktopAndAcrossRebuilds) {
+  SettingsRig rig(visibilityWorld().build());
+  auto& prefs = rig.controller().preferences();
+  auto config = prefs.features();
+  config.shortcuts.emplace_back();  // search on ⌃⌥⌘S
+  prefs.setFeatures(config);
+  const auto id = config.shortcuts.front().id;
+  const QString name = QString::fromStdString("shortcut." + id.text() + ".recorder");
+  rig.open("shortcuts");
+  rig.settle();
+  auto& runtime = rig.controller().featureRuntime();
+  auto* recorder = rig.recorder(name);
+  ASSERT_NE(recorder, nullptr);
+  EXPECT_EQ(recorder->text(), "⌃⌥⌘S");
+
+  rig.clickOn(recorder);
+  EXPECT_TRUE(runtime.recordingShortcut());
+  // Something else changes while the person records: the pane is built again and its recorder
+  // of the same shortcut records on, without the hot keys coming back.
+  rig.controller().settingsWindow().stateChanged();
+  rig.settle();
+  recorder = rig.recorder(name);
+  ASSERT_NE(recorder, nullptr);
+  EXPECT_TRUE(recorder->isRecording());
+  EXPECT_EQ(recorder->text(), "Type shortcut…");
+  EXPECT_TRUE(runtime.recordingShortcut());
+
+  // ⌥⌘K through the desktop's keyboard becomes the shortcut and ends recording.
+  rig.desktop().pressKey(40, platform::ModifierCommand | platform::ModifierOption);
+  rig.settle();
+  const auto& recorded = prefs.features().shortcuts.front();
+  EXPECT_EQ(recorded.keyCode, 40u);
+  EXPECT_EQ(recorded.keyLabel, "K");
+  EXPECT_TRUE(recorded.command && recorded.option && !recorded.control && !recorded.shift);
+  EXPECT_FALSE(runtime.recordingShortcut());
+  recorder = rig.recorder(name);
+  ASSERT_NE(recorder, nullptr);
+  EXPECT_EQ(recorder->text(), "⌥⌘K");
+
+  // A click elsewhere in the window ends recording without a shortcut, as does closing it.
+  rig.clickOn(recorder);
+  ASSERT_TRUE(runtime.recordingShortcut());
+  rig.clickOn(rig.find<QWidget>("sidebar"), {10, 600});  // below the rows
+  EXPECT_FALSE(runtime.recordingShortcut());
+  recorder = rig.recorder(name);
+  ASSERT_NE(recorder, nullptr);
+  EXPECT_FALSE(recorder->isRecording());
+  rig.clickOn(rig.recorder(name));
+  ASSERT_TRUE(runtime.recordingShortcut());
+  rig.controller().settingsWindow().closeSettingsWindow();
+  EXPECT_FALSE(runtime.recordingShortcut());
+  EXPECT_EQ(prefs.features().shortcuts.front(), recorded);
 }
 
 TEST(SettingsWindow, HideAfterFollowsAutoHideAndKeepsItsRange) {

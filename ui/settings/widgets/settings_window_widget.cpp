@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -20,6 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "features/widgets/shortcut_recorder.h"
 #include "platform/qt/gui/window_picture.h"
 #include "platform/qt/widgets/widget_window.h"
 #include "ui/settings/settings_model.h"
@@ -58,6 +60,24 @@ std::optional<QRect> storedFrame(const platform::UserDefaults& defaults, QSize m
   return QRect(x, y, w, h);
 }
 
+using RecorderButton = ShortcutRecorder::RecorderButton;
+
+// The recorder buttons have no meta-object of their own: found among the push buttons.
+RecorderButton* recorderNamed(const QWidget* root, const QString& name) {
+  if (!root) return nullptr;
+  for (auto* button : root->findChildren<QPushButton*>(name))
+    if (auto* recorder = dynamic_cast<RecorderButton*>(button)) return recorder;
+  return nullptr;
+}
+
+RecorderButton* recordingButton(const QWidget* root) {
+  if (!root) return nullptr;
+  for (auto* button : root->findChildren<QPushButton*>())
+    if (auto* recorder = dynamic_cast<RecorderButton*>(button); recorder && recorder->isRecording())
+      return recorder;
+  return nullptr;
+}
+
 }  // namespace
 
 // The window's widget as the content of a platform window: input, key state and the palette go
@@ -73,10 +93,24 @@ class HostedSettingsContent final : public platform::WindowContent, public platf
     return {static_cast<double>(window_->width()), static_cast<double>(window_->height())};
   }
   void mouseEvent(const platform::InputEvent& event, platform::Point local) override {
+    // A press anywhere but on the recorder ends recording, as its losing the focus would in a
+    // window of Qt's own (the platform's windows are not Qt's active window: no focus events).
+    if (window_ && (event.type == platform::EventType::LeftMouseDown ||
+                    event.type == platform::EventType::RightMouseDown)) {
+      if (auto* recording = recordingButton(window_)) {
+        const QPoint at = recording->mapFrom(window_.data(), QPointF(local.x, local.y).toPoint());
+        if (!recording->rect().contains(at)) recording->stopRecording();
+      }
+    }
     inner_.mouseEvent(event, local);
   }
   void keyEvent(const platform::InputEvent& event) override { inner_.keyEvent(event); }
-  void keyChanged(bool isKey) override { inner_.keyChanged(isKey); }
+  void keyChanged(bool isKey) override {
+    inner_.keyChanged(isKey);
+    // The keyboard went to another window: nothing to record any more.
+    if (!isKey && window_)
+      if (auto* recording = recordingButton(window_)) recording->stopRecording();
+  }
   void appearanceChanged(bool dark) override {
     const bool first = !told_;
     told_ = true;
@@ -231,6 +265,7 @@ void SettingsWindowWidget::openHostWindow() {
 }
 
 void SettingsWindowWidget::dropHostWindow() {
+  if (auto* recording = recordingButton(this)) recording->stopRecording();
   ++hostSerial_;
   host_.reset();
   hide();
@@ -371,6 +406,12 @@ void SettingsWindowWidget::rebuildPane() {
   }
   const int scrolled = scroll_->verticalScrollBar()->value();
   const QString paneKey = qs(context_.window.settingsTab());
+  // A shortcut being recorded goes on recording in the new pane's recorder of the same shortcut.
+  QString recordingName;
+  if (auto* recording = recordingButton(scroll_->widget())) {
+    recordingName = recording->objectName();
+    recording->handOver();
+  }
 
   auto* content = new QWidget;
   content->setObjectName("paneContent");
@@ -392,6 +433,13 @@ void SettingsWindowWidget::rebuildPane() {
           field->setCursorPosition(cursor);
       }
     }
+  }
+  if (!recordingName.isEmpty()) {
+    auto* again = paneKey == lastPane_ ? recorderNamed(content, recordingName) : nullptr;
+    if (again)
+      again->continueRecording();
+    else if (context_.recordingChanged)
+      context_.recordingChanged(false);  // its shortcut is gone, or the pane is another
   }
   lastPane_ = paneKey;
   rebuildBanner();
