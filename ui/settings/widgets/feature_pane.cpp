@@ -48,6 +48,8 @@ QLineEdit* textField(const std::string& name, const std::string& text, const QSt
   field->setAccessibleName(label);
   field->setPlaceholderText(prompt);
   field->setMinimumWidth(240);
+  // A field without the focus shows its text from the beginning.
+  field->setCursorPosition(0);
   QObject::connect(
       field, &QLineEdit::textEdited, field,
       [edited = std::move(edited)](const QString& value) { edited(value.toStdString()); });
@@ -468,9 +470,10 @@ void buildAccess(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
     section->addLabeledRow(
         "Name", textField(key + ".name", action.name, "Name", {},
                           [edit](std::string v) { edit([&v](QuickAction& a) { a.name = v; }); }));
-    section->addLabeledRow(
-        "URL", textField(key + ".url", action.url, "URL", "https://… or shortcuts://…",
-                         [edit](std::string v) { edit([&v](QuickAction& a) { a.url = v; }); }));
+    auto* url = textField(key + ".url", action.url, "URL", "https://… or shortcuts://…",
+                          [edit](std::string v) { edit([&v](QuickAction& a) { a.url = v; }); });
+    url->setProperty("wide", true);  // addresses are long
+    section->addLabeledRow("URL", url);
     if (const auto warning = urlWarning(action)) {
       auto* line = caption(t, qs(std::string(*warning)));
       line->setObjectName(qs(key + ".warning"));

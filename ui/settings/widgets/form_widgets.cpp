@@ -67,6 +67,7 @@ QString styleSheet(const Theme& t) {
       min-width: 180px; selection-background-color: %8;
     }
     QLineEdit:focus { border: 2px solid %10; padding: 2px 5px; }
+    QLineEdit[wide="true"] { min-width: 360px; }
     QScrollBar:vertical { background: transparent; width: 10px; margin: 2px; }
     QScrollBar::handle:vertical { background: %6; border-radius: 3px; min-height: 30px; }
     QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
