@@ -56,10 +56,10 @@ QLineEdit* textField(const std::string& name, const std::string& text, const QSt
   return field;
 }
 
-QComboBox* picker(const std::string& name, const QString& label,
+QComboBox* picker(const Theme& t, const std::string& name, const QString& label,
                   const std::vector<settings::Choice>& choices, const std::string& current,
                   std::function<void(std::string)> chosen) {
-  auto* box = new QComboBox;
+  auto* box = new PopUpButton(t);
   box->setObjectName(qs(name));
   box->setAccessibleName(label);
   for (const auto& choice : choices) {
@@ -277,7 +277,7 @@ void buildRules(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
                     [edit](bool on) { edit([on](AutomationRule& r) { r.enabled = on; }); })
         ->setObjectName(qs(key + ".enabled"));
     section->addLabeledRow(
-        "When", picker(key + ".condition", "When", conditions,
+        "When", picker(t, key + ".condition", "When", conditions,
                        std::string(rawValue(rule.condition)), [edit](std::string raw) {
                          const auto condition = ruleConditionFromRaw(raw);
                          if (!condition) return;
@@ -299,15 +299,15 @@ void buildRules(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
           [edit](std::int64_t m) { edit([m](AutomationRule& r) { r.endMinute = m; }); }));
       section->addRow(caption(t, "Local time; ranges may cross midnight."));
     } else if (rule.condition == RuleCondition::powerSource) {
-      section->addLabeledRow("Power source",
-                             picker(key + ".power", "Power source", settings::powerSourceChoices(),
-                                    rule.value, [edit](std::string value) {
-                                      edit([&value](AutomationRule& r) { r.value = value; });
-                                    }));
+      section->addLabeledRow(
+          "Power source", picker(t, key + ".power", "Power source", settings::powerSourceChoices(),
+                                 rule.value, [edit](std::string value) {
+                                   edit([&value](AutomationRule& r) { r.value = value; });
+                                 }));
     }
     section->addLabeledRow(
         "Apply preset",
-        picker(key + ".preset", "Apply preset", settings::presetChoices(config),
+        picker(t, key + ".preset", "Apply preset", settings::presetChoices(config),
                rule.presetID ? rule.presetID->text() : std::string(), [edit](std::string value) {
                  edit([&value](AutomationRule& r) { r.presetID = Uuid::parse(value); });
                }));
@@ -359,22 +359,22 @@ void buildShortcuts(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
       }
     };
     auto* section = new Section(t);
-    section->addLabeledRow(
-        "Action", picker(key + ".action", "Action", actions, std::string(rawValue(shortcut.action)),
-                         [edit](std::string raw) {
-                           const auto action = shortcutActionFromRaw(raw);
-                           if (!action) return;
-                           edit([action](KeyboardShortcut& s) { s.action = *action; });
-                         }));
+    section->addLabeledRow("Action",
+                           picker(t, key + ".action", "Action", actions,
+                                  std::string(rawValue(shortcut.action)), [edit](std::string raw) {
+                                    const auto action = shortcutActionFromRaw(raw);
+                                    if (!action) return;
+                                    edit([action](KeyboardShortcut& s) { s.action = *action; });
+                                  }));
     auto setTarget = [edit](std::string value) {
       edit([&value](KeyboardShortcut& s) { s.target = value; });
     };
     if (shortcut.action == ShortcutAction::item)
       section->addLabeledRow(
-          "Item", picker(key + ".item", "Item", itemChoices, shortcut.target, setTarget));
+          "Item", picker(t, key + ".item", "Item", itemChoices, shortcut.target, setTarget));
     if (shortcut.action == ShortcutAction::preset)
       section->addLabeledRow("Preset",
-                             picker(key + ".preset", "Preset", settings::presetChoices(config),
+                             picker(t, key + ".preset", "Preset", settings::presetChoices(config),
                                     shortcut.target, setTarget));
     auto* recorder =
         new ShortcutRecorder({.get =
