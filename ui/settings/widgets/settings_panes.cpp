@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "inventory/system_control.h"
+#include "menubar/fold_image.h"
 
 namespace tucklet::settings_ui {
 
@@ -234,7 +235,9 @@ void buildAppearance(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   for (const auto symbol : allBarSymbols) {
     const auto name = std::string(rawValue(symbol));
     // The fold is a drawing of the status item's own; the others are system symbols.
-    QPixmap image = symbolPicture(name, 16, t.text, ratio);
+    QPixmap image;
+    if (const auto drawn = statusSymbolImage(name, c.platform.symbols))
+      image = picture(*drawn, 16, t.text, ratio);
     symbols->addItem(QIcon(image), qs(std::string(label(symbol))), qs(name));
     if (name == prefs.symbol()) symbols->setCurrentIndex(symbols->count() - 1);
   }
