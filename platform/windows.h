@@ -1,10 +1,11 @@
 // This process's own windows: ordinary windows and popovers hanging under one of its status items.
 //
-// The product draws a window's content itself (with Qt Widgets, `platform/qt/widgets`); the
-// platform places the window, lists it among the on-screen windows, draws it in its place, routes
-// the pointer and the keyboard to it, makes it the key window and closes it. A window is closed
-// when its handle goes, by `close`, or by the platform (a transient window at a mouse down outside
-// it); `closed` runs on the main queue however it closed.
+// The product draws a window's content itself (with Qt Widgets, `platform/qt/widgets`); the platform
+// places the window, lists it among the on-screen windows, draws it in its place, routes the
+// pointer and the keyboard to it, makes it the key window and closes it. A window is closed when
+// its handle goes, by `close`, or by the platform (a transient window at a mouse down outside it,
+// an ordinary window by the close button of its title bar); `closed` runs on the main queue
+// however it closed.
 #pragma once
 
 #include <functional>

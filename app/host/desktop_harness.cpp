@@ -66,6 +66,8 @@ nlohmann::json placeJson(const sim::BarSlot* slot) {
 // lowest open menu or popover (points).
 constexpr double kTopRightMinimumDepth = 200;
 constexpr double kTopRightMargin = 24;
+// Room around the settings window in its pictures, for its shadow.
+constexpr double kSettingsMargin = 24;
 
 constexpr std::string_view kSwitches[] = {
     "--sim-out",
@@ -308,6 +310,23 @@ QImage DesktopHarness::topRight(const QImage& screen) const {
   return screen.copy(left, 0, screen.width() - left, depth);
 }
 
+QImage DesktopHarness::settingsCrop(const QImage& screen, platform::WindowNumber window) const {
+  const auto screens = desktop_->screens().screens();
+  if (screen.isNull() || screens.empty()) return screen;
+  for (const auto& own : desktop_->ownWindows()) {
+    if (own.number != window) continue;
+    // The window with its shadow, in window-list coordinates (the primary screen's top-left
+    // corner is the origin), kept on the screen.
+    const double scale = screen.width() / screens.front().frame.width;
+    const QRectF around(own.frame.x - kSettingsMargin, own.frame.y - kSettingsMargin,
+                        own.frame.width + 2 * kSettingsMargin,
+                        own.frame.height + 2 * kSettingsMargin);
+    const QRect pixels = QRectF(around.topLeft() * scale, around.size() * scale).toAlignedRect();
+    return screen.copy(pixels.intersected(screen.rect()));
+  }
+  return screen;
+}
+
 void DesktopHarness::run(const Event& event) {
   const std::filesystem::path folder(outputFolder_);
   switch (event.kind) {
@@ -353,14 +372,16 @@ void DesktopHarness::run(const Event& event) {
       settings_ui::SettingsWindowWidget* window = nullptr;
       for (auto* widget : QApplication::topLevelWidgets())
         if (auto* w = dynamic_cast<settings_ui::SettingsWindowWidget*>(widget)) window = w;
-      if (!window || !window->isVisible()) {
+      if (!window || !window->hostWindow() || !window->hostWindow()->isOpen()) {
         std::fprintf(stderr, "tucklet: --sim-capture-settings: the settings window did not open\n");
         break;
       }
       window->refresh();
+      sim::ScreenRenderer renderer(*desktop_);
+      const auto image = settingsCrop(renderer.renderScreen(0), window->hostWindow()->number());
       std::string error;
       const auto path = folder / ("settings-" + event.name + ".png");
-      if (!sim::writePng(window->picture(2.0), path.string(), &error))
+      if (!sim::writePng(image, path.string(), &error))
         std::fprintf(stderr, "tucklet: %s\n", error.c_str());
       break;
     }

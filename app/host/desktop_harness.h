@@ -78,6 +78,8 @@ class DesktopHarness {
   void writeState(const std::filesystem::path& path) const;
   // The right half of a picture of the primary screen, down to below the lowest open menu.
   QImage topRight(const QImage& screen) const;
+  // The settings window (`window`) cut out of a picture of the primary screen, with its shadow.
+  QImage settingsCrop(const QImage& screen, platform::WindowNumber window) const;
 
   std::string outputFolder_ = "out";
   std::vector<Event> events_;

@@ -28,10 +28,35 @@ void ShortcutRecorder::RecorderButton::mousePressEvent(QMouseEvent* event) {
     return;
   }
   setFocus(Qt::MouseFocusReason);
-  recording_ = true;
-  if (recordingChanged) recordingChanged(true);
-  setText(QString::fromUtf8(recordingTitle));
+  setRecording(true, true);
   event->accept();
+}
+
+void ShortcutRecorder::RecorderButton::setRecording(bool recording, bool announce) {
+  if (recording == recording_) return;
+  recording_ = recording;
+  setText(recording ? QString::fromUtf8(recordingTitle) : normalTitle);
+  if (announce && recordingChanged) recordingChanged(recording);
+}
+
+void ShortcutRecorder::RecorderButton::startRecording() {
+  setFocus(Qt::OtherFocusReason);
+  setRecording(true, true);
+}
+
+void ShortcutRecorder::RecorderButton::stopRecording() {
+  if (!recording_) return;
+  setRecording(false, true);
+  if (window() && window()->focusWidget() == this) clearFocus();
+}
+
+void ShortcutRecorder::RecorderButton::continueRecording() {
+  setFocus(Qt::OtherFocusReason);
+  setRecording(true, false);
+}
+
+void ShortcutRecorder::RecorderButton::handOver() {
+  setRecording(false, false);
 }
 
 void ShortcutRecorder::RecorderButton::recordKey(QKeyEvent* event) {
@@ -39,7 +64,9 @@ void ShortcutRecorder::RecorderButton::recordKey(QKeyEvent* event) {
     if (const auto key = macKeyDown(*event); key && record) record(*key);
   }
   event->accept();
-  clearFocus();
+  // Recording ends here, not only when the focus goes: a window the platform draws is not Qt's
+  // active window, and its widgets hear of no focus changes.
+  stopRecording();
 }
 
 void ShortcutRecorder::RecorderButton::keyPressEvent(QKeyEvent* event) {
@@ -77,11 +104,9 @@ bool ShortcutRecorder::RecorderButton::event(QEvent* event) {
 void ShortcutRecorder::RecorderButton::focusOutEvent(QFocusEvent* event) {
   QPushButton::focusOutEvent(event);
   if (!recording_) return;
-  recording_ = false;
+  setRecording(false, true);
   // A window that lost its activation would give the focus back: recording has ended for good.
   if (hasFocus() || (window() && window()->focusWidget() == this)) clearFocus();
-  setText(normalTitle);
-  if (recordingChanged) recordingChanged(false);
 }
 
 ShortcutRecorder::ShortcutRecorder(Binding shortcut, std::function<void(bool)> recordingChanged,

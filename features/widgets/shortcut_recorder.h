@@ -37,6 +37,15 @@ class ShortcutRecorder : public QWidget {
     QString normalTitle;
 
     bool isRecording() const { return recording_; }
+    // Takes the focus and records, as a click does (`recordingChanged` hears of it).
+    void startRecording();
+    // Ends recording without a key (`recordingChanged` hears of it).
+    void stopRecording();
+    // For a button that replaces another while it records (its pane was built again): this one
+    // records on and the other stops, and `recordingChanged` hears nothing, since for the person
+    // recording never stopped.
+    void continueRecording();
+    void handOver();
 
    protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -48,6 +57,7 @@ class ShortcutRecorder : public QWidget {
    private:
     // A key press while recording: records it (not Escape) and ends recording.
     void recordKey(QKeyEvent* event);
+    void setRecording(bool recording, bool announce);
 
     bool recording_ = false;
   };

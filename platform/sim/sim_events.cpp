@@ -61,6 +61,21 @@ bool isOwnWindow(const SimState& state, const Hit& hit) {
   return false;
 }
 
+// Whether `p` is on the close button of an own ordinary window: the first of the title bar's three
+// lights, 20 points from its left edge, with a little room around its 6-point radius.
+bool onCloseButton(const SimState& state, platform::WindowNumber number, Point p) {
+  for (const auto& w : state.windows) {
+    if (w.number != number || !w.content) continue;
+    if (w.popover || w.window.layer != 0) return false;
+    const double titleBar = ownContentFrame(w).y - w.window.bounds.y;
+    if (titleBar <= 0) return false;
+    const double dx = p.x - (w.window.bounds.x + 20);
+    const double dy = p.y - (w.window.bounds.y + titleBar / 2);
+    return dx * dx + dy * dy <= 8 * 8;
+  }
+  return false;
+}
+
 pid_t mouseDown(SimState& state, Outbox& out, const InputEvent& event, Point p) {
   auto hit = hitTest(state, p);
 
@@ -103,6 +118,11 @@ pid_t mouseDown(SimState& state, Outbox& out, const InputEvent& event, Point p) 
   // This process's windows: the one clicked becomes key and takes the press; a click anywhere
   // else leaves none of them key.
   if (isOwnWindow(state, hit)) {
+    // The red light of an ordinary window's title bar closes it.
+    if (onCloseButton(state, hit.window, p)) {
+      closeOwnWindow(state, out, hit.window, true);
+      return hit.pid;
+    }
     setKeyWindow(state, out, hit.window);
     switch (ownWindowPart(state, hit.window, p)) {
       case OwnWindowPart::CloseButton:

@@ -12,6 +12,8 @@
 #include <QTest>
 
 #include "app/app_delegate.h"
+#include "features/feature_runtime.h"
+#include "features/widgets/shortcut_recorder.h"
 #include "platform/host/plist_user_defaults.h"
 #include "platform/sim/desktop.h"
 #include "platform/sim/visibility_host.h"
@@ -35,9 +37,9 @@ QApplication& widgetApp() {
 class SettingsRig {
  public:
   explicit SettingsRig(sim::World world)
-      : folder_(std::filesystem::temp_directory_path() /
-                ("tucklet-settings-" + std::to_string(::getpid()) + "-" +
-                 std::to_string(counter_++))),
+      : folder_(
+            std::filesystem::temp_directory_path() /
+            ("tucklet-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++))),
         defaults_("com.example.Tucklet", folder_.string()) {
     widgetApp();
     defaults_.setObject("setupComplete", true);
@@ -62,6 +64,22 @@ class SettingsRig {
   }
 
   BarController& controller() { return *delegate_->controller; }
+  sim::SimDesktop& desktop() { return *desktop_; }
+  // A person's click on a widget of the window, through the desktop's pointer.
+  void clickOn(const QWidget* widget, QPoint at = {-1, -1}) {
+    auto* settings = dynamic_cast<settings_ui::SettingsWindowWidget*>(window());
+    ASSERT_TRUE(settings && settings->hostWindow());
+    const auto frame = settings->hostWindow()->contentFrame();
+    ASSERT_TRUE(frame);
+    const QPoint local = widget->mapTo(settings, at.x() < 0 ? widget->rect().center() : at);
+    desktop().click({frame->x + local.x() + 0.5, frame->maxY() - local.y() - 0.5});
+    settle();
+  }
+  void settle() {
+    runLoop.advance(0.05);
+    QApplication::processEvents();
+    runLoop.advance(0.05);
+  }
   // What a later run would read from the defaults file.
   platform::PlistDict stored() const {
     return platform::PlistUserDefaults("com.example.Tucklet", folder_.string()).persistentDomain();
@@ -75,6 +93,10 @@ class SettingsRig {
   T* find(const QString& name) const {
     QApplication::processEvents();
     return window() ? window()->findChild<T*>(name) : nullptr;
+  }
+  // The recorder buttons have no meta-object of their own: found among the push buttons.
+  ShortcutRecorder::RecorderButton* recorder(const QString& name) const {
+    return dynamic_cast<ShortcutRecorder::RecorderButton*>(find<QPushButton>(name));
   }
   QPushButton* buttonTitled(const QString& title) const {
     QApplication::processEvents();
@@ -99,40 +121,113 @@ class SettingsRig {
   std::unique_ptr<AppDelegate> delegate_;
 };
 
-TEST(SettingsWindow, ClicksReachTheDefaultsFile) {
+TEST(SettingsWindow, ClicksThroughTheDesktopReachTheDefaultsFile) {
   SettingsRig rig(visibilityWorld().build());
-  rig.open("behavior");
-  ASSERT_NE(rig.window(), nullptr);
-  EXPECT_EQ(rig.window()->windowTitle(), "tucklet");
-  EXPECT_EQ(rig.window()->size(), QSize(860, 640));
+  // A right click on the icon opens the window on the desktop, as the key window.
+  const auto icon = rig.controller().statusItem().item()->buttonScreenFrame();
+  ASSERT_TRUE(icon);
+  rig.desktop().click({icon->midX(), icon->midY()}, 0, true);
+  rig.settle();
+  ASSERT_TRUE(rig.controller().settingsWindow().windowVisible());
+  auto windows = rig.desktop().ownWindows();
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(windows.front().title, "tucklet");
+  EXPECT_TRUE(windows.front().key);
+  EXPECT_EQ(windows.front().contentFrame.width, 860);
+  EXPECT_EQ(windows.front().contentFrame.height, 640);
+  bool listed = false;
+  for (const auto& w : rig.desktop().windowServer().onScreenWindows(true))
+    listed = listed || (w.number == windows.front().number && w.name == "tucklet");
+  EXPECT_TRUE(listed);
 
+  rig.controller().settingsWindow().setSettingsTab("behavior");
   auto* optionClick = rig.find<QAbstractButton>("general.optionClick");
   ASSERT_NE(optionClick, nullptr);
   ASSERT_TRUE(optionClick->isChecked());
-  QTest::mouseClick(optionClick, Qt::LeftButton);
+  rig.clickOn(optionClick);
   EXPECT_EQ(rig.stored().at("optionClickReveals"), platform::PlistValue(false));
 
-  // The sidebar switches to the groups pane; its button adds a group to the stored features.
+  // The sidebar switches to the groups pane; its button adds a group to the stored features, and
+  // the new group shows at once.
   auto* sidebar = rig.find<QListWidget>("sidebar");
   ASSERT_NE(sidebar, nullptr);
   const auto rows = sidebar->findItems("Groups & Order", Qt::MatchExactly);
   ASSERT_EQ(rows.size(), 1);
-  QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
-                    sidebar->visualItemRect(rows.front()).center());
+  rig.clickOn(sidebar->viewport(), sidebar->visualItemRect(rows.front()).center());
   EXPECT_EQ(rig.controller().settingsTab(), "groups");
   auto* add = rig.buttonTitled("Add Group");
   ASSERT_NE(add, nullptr);
-  QTest::mouseClick(add, Qt::LeftButton);
+  rig.clickOn(add);
   EXPECT_EQ(rig.controller().preferences().features().groups.size(), 1u);
   EXPECT_TRUE(rig.stored().at("features").isData());
-  // The new group shows at once.
   EXPECT_NE(rig.buttonTitled("Delete Group"), nullptr);
 
-  // Closing orders the window out; it comes back as it was.
-  rig.window()->close();
+  // The title bar's close button orders the window out; it comes back where it was, as it was.
+  const auto frame = rig.desktop().ownWindows().front().frame;
+  const double primaryHeight = rig.desktop().screens().screens().front().frame.height;
+  rig.desktop().click({frame.x + 20, primaryHeight - (frame.y + 14)});
+  rig.settle();
   EXPECT_FALSE(rig.controller().settingsWindow().windowVisible());
+  EXPECT_TRUE(rig.desktop().ownWindows().empty());
   rig.open("groups");
-  EXPECT_TRUE(rig.window()->isVisible());
+  windows = rig.desktop().ownWindows();
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(windows.front().frame, frame);
+  EXPECT_NE(rig.buttonTitled("Delete Group"), nullptr);
+}
+
+TEST(SettingsWindow, TheRecorderRecordsThroughTheDesktopAndAcrossRebuilds) {
+  SettingsRig rig(visibilityWorld().build());
+  auto& prefs = rig.controller().preferences();
+  auto config = prefs.features();
+  config.shortcuts.emplace_back();  // search on ⌃⌥⌘S
+  prefs.setFeatures(config);
+  const auto id = config.shortcuts.front().id;
+  const QString name = QString::fromStdString("shortcut." + id.text() + ".recorder");
+  rig.open("shortcuts");
+  rig.settle();
+  auto& runtime = rig.controller().featureRuntime();
+  auto* recorder = rig.recorder(name);
+  ASSERT_NE(recorder, nullptr);
+  EXPECT_EQ(recorder->text(), "⌃⌥⌘S");
+
+  rig.clickOn(recorder);
+  EXPECT_TRUE(runtime.recordingShortcut());
+  // Something else changes while the person records: the pane is built again and its recorder
+  // of the same shortcut records on, without the hot keys coming back.
+  rig.controller().settingsWindow().stateChanged();
+  rig.settle();
+  recorder = rig.recorder(name);
+  ASSERT_NE(recorder, nullptr);
+  EXPECT_TRUE(recorder->isRecording());
+  EXPECT_EQ(recorder->text(), "Type shortcut…");
+  EXPECT_TRUE(runtime.recordingShortcut());
+
+  // ⌥⌘K through the desktop's keyboard becomes the shortcut and ends recording.
+  rig.desktop().pressKey(40, platform::ModifierCommand | platform::ModifierOption);
+  rig.settle();
+  const auto& recorded = prefs.features().shortcuts.front();
+  EXPECT_EQ(recorded.keyCode, 40u);
+  EXPECT_EQ(recorded.keyLabel, "K");
+  EXPECT_TRUE(recorded.command && recorded.option && !recorded.control && !recorded.shift);
+  EXPECT_FALSE(runtime.recordingShortcut());
+  recorder = rig.recorder(name);
+  ASSERT_NE(recorder, nullptr);
+  EXPECT_EQ(recorder->text(), "⌥⌘K");
+
+  // A click elsewhere in the window ends recording without a shortcut, as does closing it.
+  rig.clickOn(recorder);
+  ASSERT_TRUE(runtime.recordingShortcut());
+  rig.clickOn(rig.find<QWidget>("sidebar"), {10, 600});  // below the rows
+  EXPECT_FALSE(runtime.recordingShortcut());
+  recorder = rig.recorder(name);
+  ASSERT_NE(recorder, nullptr);
+  EXPECT_FALSE(recorder->isRecording());
+  rig.clickOn(rig.recorder(name));
+  ASSERT_TRUE(runtime.recordingShortcut());
+  rig.controller().settingsWindow().closeSettingsWindow();
+  EXPECT_FALSE(runtime.recordingShortcut());
+  EXPECT_EQ(prefs.features().shortcuts.front(), recorded);
 }
 
 TEST(SettingsWindow, HideAfterFollowsAutoHideAndKeepsItsRange) {
@@ -178,7 +273,8 @@ TEST(SettingsWindow, ARulesConditionChangeKeepsItsOtherFields) {
   // The time range's steppers replace the bundle field.
   EXPECT_NE(rig.find<QWidget>(QString::fromStdString("rule." + rule.id.text() + ".from.up")),
             nullptr);
-  EXPECT_EQ(rig.find<QWidget>(QString::fromStdString("rule." + rule.id.text() + ".value")), nullptr);
+  EXPECT_EQ(rig.find<QWidget>(QString::fromStdString("rule." + rule.id.text() + ".value")),
+            nullptr);
 }
 
 TEST(SettingsWindow, DividerFormShowsTheEmptyStateWithoutItems) {

@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "platform/qt/gui/key_codes.h"
+
 namespace tucklet::platform {
 
 namespace {
@@ -121,6 +123,11 @@ void WidgetWindowContent::keyEvent(const InputEvent& event) {
   const QString text = QString::fromStdString(event.characters);
   int key = qtKey(event.keyCode);
   if (key == 0 && !text.isEmpty()) key = text.at(0).toUpper().unicode();
+  // A key pressed with no characters (a combination with Command, say) is still the key it is.
+  if (key == 0) {
+    const auto plain = QString::fromStdString(macCharactersIgnoringModifiers(event.keyCode));
+    if (!plain.isEmpty()) key = plain.at(0).toUpper().unicode();
+  }
   const bool down = event.type == EventType::KeyDown;
   // Keys that move or end something type no text.
   const QString typed =

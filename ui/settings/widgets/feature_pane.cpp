@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "features/widgets/shortcut_recorder.h"
 #include "ui/settings/feature_editing.h"
 #include "ui/settings/widgets/settings_panes.h"
 
@@ -47,17 +48,18 @@ QLineEdit* textField(const std::string& name, const std::string& text, const QSt
   field->setAccessibleName(label);
   field->setPlaceholderText(prompt);
   field->setMinimumWidth(240);
-  QObject::connect(field, &QLineEdit::textEdited, field,
-                   [edited = std::move(edited)](const QString& value) {
-                     edited(value.toStdString());
-                   });
+  // A field without the focus shows its text from the beginning.
+  field->setCursorPosition(0);
+  QObject::connect(
+      field, &QLineEdit::textEdited, field,
+      [edited = std::move(edited)](const QString& value) { edited(value.toStdString()); });
   return field;
 }
 
-QComboBox* picker(const std::string& name, const QString& label,
+QComboBox* picker(const Theme& t, const std::string& name, const QString& label,
                   const std::vector<settings::Choice>& choices, const std::string& current,
                   std::function<void(std::string)> chosen) {
-  auto* box = new QComboBox;
+  auto* box = new PopUpButton(t);
   box->setObjectName(qs(name));
   box->setAccessibleName(label);
   for (const auto& choice : choices) {
@@ -102,38 +104,43 @@ void buildGroups(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   const auto& items = c.items ? c.items() : std::vector<BarItem>{};
 
   auto* groups = new Section(t, "Groups");
-  groups->addRow(caption(
-      t, "Groups appear as sections in the native menu. Each item belongs to one group."));
-  groups->addRow(buttons({button("Add Group", [&prefs] { prefs.setFeatures(addGroup(prefs.features())); })}));
+  groups->addRow(
+      caption(t, "Groups appear as sections in the native menu. Each item belongs to one group."));
+  groups->addRow(
+      buttons({button("Add Group", [&prefs] { prefs.setFeatures(addGroup(prefs.features())); })}));
   column->addWidget(groups);
 
   const auto rows = settings::itemRows(items, c.platform.workspace);
   for (const auto& group : config.groups) {
     auto* section = new Section(t);
     const auto id = group.id;
-    section->addLabeledRow("Name", textField("group." + id.text() + ".name", group.name, "Name", {},
-                                             writer(prefs, [id](FeatureConfiguration f, std::string name) {
-                                               return renameGroup(std::move(f), id, std::move(name));
-                                             })));
+    section->addLabeledRow("Name",
+                           textField("group." + id.text() + ".name", group.name, "Name", {},
+                                     writer(prefs, [id](FeatureConfiguration f, std::string name) {
+                                       return renameGroup(std::move(f), id, std::move(name));
+                                     })));
     for (const auto& item : rows) {
-      const bool member = std::find(group.itemIDs.begin(), group.itemIDs.end(), item.id) !=
-                          group.itemIDs.end();
-      section->addToggle(qs(item.name), member,
-                         writer(prefs, [id, itemID = item.id](FeatureConfiguration f, bool on) {
-                           return setItemInGroup(std::move(f), id, itemID, on);
-                         }))
+      const bool member =
+          std::find(group.itemIDs.begin(), group.itemIDs.end(), item.id) != group.itemIDs.end();
+      section
+          ->addToggle(qs(item.name), member,
+                      writer(prefs,
+                             [id, itemID = item.id](FeatureConfiguration f, bool on) {
+                               return setItemInGroup(std::move(f), id, itemID, on);
+                             }))
           ->setObjectName(qs("group." + id.text() + ".item." + item.id));
     }
-    section->addRow(buttons({button("Delete Group",
-                                    [&prefs, id] { prefs.setFeatures(deleteGroup(prefs.features(), id)); },
-                                    "destructive")}));
+    section->addRow(buttons({button(
+        "Delete Group", [&prefs, id] { prefs.setFeatures(deleteGroup(prefs.features(), id)); },
+        "destructive")}));
     column->addWidget(section);
   }
 
   auto* order = new Section(t, "Item Order and Access");
-  order->addRow(caption(t,
-                        "Ordering applies to the menu and overflow bar, not macOS’s icon positions. "
-                        "Hold ⌘ and drag system menu bar icons to reposition them."));
+  order->addRow(
+      caption(t,
+              "Ordering applies to the menu and overflow bar, not macOS’s icon positions. "
+              "Hold ⌘ and drag system menu bar icons to reposition them."));
   const auto ordered = settings::orderedItemRows(items, c.platform.workspace, config);
   std::vector<std::string> orderedIDs;
   for (const auto& row : ordered)
@@ -182,15 +189,16 @@ void buildPresets(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   for (const auto& preset : prefs.features().presets) {
     const auto id = preset.id;
     auto* section = new Section(t);
-    section->addLabeledRow("Name", textField("preset." + id.text() + ".name", preset.name, "Name",
-                                             {},
-                                             writer(prefs, [id](FeatureConfiguration f, std::string name) {
-                                               return renamePreset(std::move(f), id, std::move(name));
-                                             })));
+    section->addLabeledRow("Name",
+                           textField("preset." + id.text() + ".name", preset.name, "Name", {},
+                                     writer(prefs, [id](FeatureConfiguration f, std::string name) {
+                                       return renamePreset(std::move(f), id, std::move(name));
+                                     })));
     section->addRow(buttons(
         {button("Replace with Current",
                 [&prefs, id] {
-                  prefs.setFeatures(replacePreset(prefs.features(), id, prefs.captureVisibility({})));
+                  prefs.setFeatures(
+                      replacePreset(prefs.features(), id, prefs.captureVisibility({})));
                 }),
          button("Apply",
                 [&c, id] {
@@ -203,8 +211,9 @@ void buildPresets(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
                     return;
                   }
                 }),
-         button("Delete", [&prefs, id] { prefs.setFeatures(deletePreset(prefs.features(), id)); },
-                "destructive")}));
+         button(
+             "Delete", [&prefs, id] { prefs.setFeatures(deletePreset(prefs.features(), id)); },
+             "destructive")}));
     column->addWidget(section);
   }
 }
@@ -220,13 +229,11 @@ QWidget* timeStepper(const std::string& name, const QString& label, std::int64_t
   auto* text = new QLabel(label + qs(minuteText(minute)));
   text->setObjectName(qs(name + ".text"));
   layout->addWidget(text, 1);
-  auto* down = symbolButton("chevron.down", "Earlier", t, [minute, changed] {
-    changed(stepMinute(minute, -1));
-  });
+  auto* down = symbolButton("chevron.down", "Earlier", t,
+                            [minute, changed] { changed(stepMinute(minute, -1)); });
   down->setObjectName(qs(name + ".down"));
-  auto* up = symbolButton("chevron.up", "Later", t, [minute, changed] {
-    changed(stepMinute(minute, 1));
-  });
+  auto* up =
+      symbolButton("chevron.up", "Later", t, [minute, changed] { changed(stepMinute(minute, 1)); });
   up->setObjectName(qs(name + ".up"));
   layout->addWidget(down);
   layout->addWidget(up);
@@ -244,13 +251,14 @@ void buildRules(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   if (!c.nativeVisibility)
     intro->addTextRow("Automatic visibility requires the native visibility backend on macOS 27.");
   if (config.presets.empty()) intro->addTextRow("Save a preset first.");
-  intro->addRow(buttons({button("Add Rule", [&prefs] { prefs.setFeatures(addRule(prefs.features())); })}));
+  intro->addRow(
+      buttons({button("Add Rule", [&prefs] { prefs.setFeatures(addRule(prefs.features())); })}));
   column->addWidget(intro);
 
   std::vector<settings::Choice> conditions;
   for (const auto condition : allRuleConditions)
-    conditions.push_back({std::string(settings::conditionLabel(condition)),
-                          std::string(rawValue(condition))});
+    conditions.push_back(
+        {std::string(settings::conditionLabel(condition)), std::string(rawValue(condition))});
 
   for (const auto& rule : config.rules) {
     const auto key = "rule." + rule.id.text();
@@ -264,18 +272,17 @@ void buildRules(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
       }
     };
     auto* section = new Section(t);
-    section->addToggle("Enabled", rule.enabled, [edit](bool on) {
-      edit([on](AutomationRule& r) { r.enabled = on; });
-    })->setObjectName(qs(key + ".enabled"));
-    section->addLabeledRow("When", picker(key + ".condition", "When", conditions,
-                                          std::string(rawValue(rule.condition)),
-                                          [edit](std::string raw) {
-                                            const auto condition = ruleConditionFromRaw(raw);
-                                            if (!condition) return;
-                                            edit([condition](AutomationRule& r) {
-                                              r.condition = *condition;
-                                            });
-                                          }));
+    section
+        ->addToggle("Enabled", rule.enabled,
+                    [edit](bool on) { edit([on](AutomationRule& r) { r.enabled = on; }); })
+        ->setObjectName(qs(key + ".enabled"));
+    section->addLabeledRow(
+        "When", picker(t, key + ".condition", "When", conditions,
+                       std::string(rawValue(rule.condition)), [edit](std::string raw) {
+                         const auto condition = ruleConditionFromRaw(raw);
+                         if (!condition) return;
+                         edit([condition](AutomationRule& r) { r.condition = *condition; });
+                       }));
     if (const auto field = settings::argumentField(rule.condition)) {
       section->addLabeledRow(qs(std::string(field->label)),
                              textField(key + ".value", rule.value, qs(std::string(field->label)),
@@ -284,47 +291,35 @@ void buildRules(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
                                        }));
       if (field->caption) section->addRow(caption(t, qs(std::string(*field->caption))));
     } else if (rule.condition == RuleCondition::timeRange) {
-      section->addRow(timeStepper(key + ".from", "From ", rule.startMinute, t,
-                                  [edit](std::int64_t m) {
-                                    edit([m](AutomationRule& r) { r.startMinute = m; });
-                                  }));
-      section->addRow(timeStepper(key + ".until", "Until ", rule.endMinute, t,
-                                  [edit](std::int64_t m) {
-                                    edit([m](AutomationRule& r) { r.endMinute = m; });
-                                  }));
+      section->addRow(timeStepper(
+          key + ".from", "From ", rule.startMinute, t,
+          [edit](std::int64_t m) { edit([m](AutomationRule& r) { r.startMinute = m; }); }));
+      section->addRow(timeStepper(
+          key + ".until", "Until ", rule.endMinute, t,
+          [edit](std::int64_t m) { edit([m](AutomationRule& r) { r.endMinute = m; }); }));
       section->addRow(caption(t, "Local time; ranges may cross midnight."));
     } else if (rule.condition == RuleCondition::powerSource) {
-      section->addLabeledRow("Power source",
-                             picker(key + ".power", "Power source", settings::powerSourceChoices(),
-                                    rule.value, [edit](std::string value) {
-                                      edit([&value](AutomationRule& r) { r.value = value; });
-                                    }));
+      section->addLabeledRow(
+          "Power source", picker(t, key + ".power", "Power source", settings::powerSourceChoices(),
+                                 rule.value, [edit](std::string value) {
+                                   edit([&value](AutomationRule& r) { r.value = value; });
+                                 }));
     }
     section->addLabeledRow(
         "Apply preset",
-        picker(key + ".preset", "Apply preset", settings::presetChoices(config),
+        picker(t, key + ".preset", "Apply preset", settings::presetChoices(config),
                rule.presetID ? rule.presetID->text() : std::string(), [edit](std::string value) {
                  edit([&value](AutomationRule& r) { r.presetID = Uuid::parse(value); });
                }));
-    section->addRow(buttons({button("Delete Rule",
-                                    [&prefs, id = rule.id] {
-                                      prefs.setFeatures(deleteRule(prefs.features(), id));
-                                    },
-                                    "destructive")}));
+    section->addRow(buttons({button(
+        "Delete Rule",
+        [&prefs, id = rule.id] { prefs.setFeatures(deleteRule(prefs.features(), id)); },
+        "destructive")}));
     column->addWidget(section);
   }
 }
 
 // ---- Shortcuts ----
-
-std::string displayText(const KeyboardShortcut& s) {
-  std::string text;
-  if (s.control) text += "⌃";
-  if (s.option) text += "⌥";
-  if (s.shift) text += "⇧";
-  if (s.command) text += "⌘";
-  return text + s.keyLabel;
-}
 
 void buildShortcuts(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   auto& prefs = c.preferences;
@@ -333,9 +328,8 @@ void buildShortcuts(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   intro->addRow(caption(t,
                         "Click a shortcut to record a key combination. Use Command, Option, or "
                         "Control. No keyboard-monitoring permission is required."));
-  intro->addRow(buttons({button("Add Shortcut", [&prefs] {
-    prefs.setFeatures(addShortcut(prefs.features()));
-  })}));
+  intro->addRow(buttons(
+      {button("Add Shortcut", [&prefs] { prefs.setFeatures(addShortcut(prefs.features())); })}));
   if (c.shortcutErrors) {
     for (const auto& error : c.shortcutErrors()) {
       auto* line = new QLabel(qs(error));
@@ -350,8 +344,8 @@ void buildShortcuts(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   for (const auto action : allShortcutActions)
     actions.push_back({actionLabel(action), std::string(rawValue(action))});
   std::vector<settings::Choice> itemChoices{{"Choose…", ""}};
-  for (const auto& row : settings::itemRows(c.items ? c.items() : std::vector<BarItem>{},
-                                            c.platform.workspace))
+  for (const auto& row :
+       settings::itemRows(c.items ? c.items() : std::vector<BarItem>{}, c.platform.workspace))
     itemChoices.push_back({row.name, row.id});
 
   for (const auto& shortcut : config.shortcuts) {
@@ -365,33 +359,41 @@ void buildShortcuts(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
       }
     };
     auto* section = new Section(t);
-    section->addLabeledRow("Action", picker(key + ".action", "Action", actions,
-                                            std::string(rawValue(shortcut.action)),
-                                            [edit](std::string raw) {
-                                              const auto action = shortcutActionFromRaw(raw);
-                                              if (!action) return;
-                                              edit([action](KeyboardShortcut& s) {
-                                                s.action = *action;
-                                              });
-                                            }));
+    section->addLabeledRow("Action",
+                           picker(t, key + ".action", "Action", actions,
+                                  std::string(rawValue(shortcut.action)), [edit](std::string raw) {
+                                    const auto action = shortcutActionFromRaw(raw);
+                                    if (!action) return;
+                                    edit([action](KeyboardShortcut& s) { s.action = *action; });
+                                  }));
     auto setTarget = [edit](std::string value) {
       edit([&value](KeyboardShortcut& s) { s.target = value; });
     };
     if (shortcut.action == ShortcutAction::item)
-      section->addLabeledRow("Item", picker(key + ".item", "Item", itemChoices, shortcut.target,
-                                            setTarget));
+      section->addLabeledRow(
+          "Item", picker(t, key + ".item", "Item", itemChoices, shortcut.target, setTarget));
     if (shortcut.action == ShortcutAction::preset)
-      section->addLabeledRow("Preset", picker(key + ".preset", "Preset",
-                                              settings::presetChoices(config), shortcut.target,
-                                              setTarget));
-    auto* combination = new QLabel(qs(displayText(shortcut)));
-    combination->setObjectName(qs(key + ".combination"));
-    section->addLabeledRow("Shortcut", combination);
-    section->addRow(buttons({button("Delete Shortcut",
-                                    [&prefs, id = shortcut.id] {
-                                      prefs.setFeatures(deleteShortcut(prefs.features(), id));
-                                    },
-                                    "destructive")}));
+      section->addLabeledRow("Preset",
+                             picker(t, key + ".preset", "Preset", settings::presetChoices(config),
+                                    shortcut.target, setTarget));
+    auto* recorder =
+        new ShortcutRecorder({.get =
+                                  [&prefs, id = shortcut.id] {
+                                    for (const auto& s : prefs.features().shortcuts)
+                                      if (s.id == id) return s;
+                                    return KeyboardShortcut{};
+                                  },
+                              .set =
+                                  [edit](const KeyboardShortcut& recorded) {
+                                    edit([&recorded](KeyboardShortcut& s) { s = recorded; });
+                                  }},
+                             c.recordingChanged);
+    recorder->button().setObjectName(qs(key + ".recorder"));
+    section->addLabeledRow("Shortcut", recorder);
+    section->addRow(buttons({button(
+        "Delete Shortcut",
+        [&prefs, id = shortcut.id] { prefs.setFeatures(deleteShortcut(prefs.features(), id)); },
+        "destructive")}));
     column->addWidget(section);
   }
 }
@@ -408,26 +410,28 @@ void buildAccess(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   };
 
   auto* access = new Section(t, "Quick Access");
-  access->addToggle("Click opens the overflow bar", config.overflowOnClick, [set](bool on) {
-    set([on](FeatureConfiguration& f) { f.overflowOnClick = on; });
-  })->setObjectName("access.click");
-  access->addToggle("Hover over tucklet to open the overflow bar", config.hoverReveal,
-                    [set](bool on) { set([on](FeatureConfiguration& f) { f.hoverReveal = on; }); })
+  access
+      ->addToggle(
+          "Click opens the overflow bar", config.overflowOnClick,
+          [set](bool on) { set([on](FeatureConfiguration& f) { f.overflowOnClick = on; }); })
+      ->setObjectName("access.click");
+  access
+      ->addToggle("Hover over tucklet to open the overflow bar", config.hoverReveal,
+                  [set](bool on) { set([on](FeatureConfiguration& f) { f.hoverReveal = on; }); })
       ->setObjectName("access.hover");
   auto* delay = access->addLabeledRow(
-      "Hover delay", slider("access.hoverDelay", "Hover delay", 0.2, 1.5, config.hoverDelay,
-                            [set](double v) {
-                              set([v](FeatureConfiguration& f) { f.hoverDelay = v; });
-                            }));
+      "Hover delay",
+      slider("access.hoverDelay", "Hover delay", 0.2, 1.5, config.hoverDelay,
+             [set](double v) { set([v](FeatureConfiguration& f) { f.hoverDelay = v; }); }));
   delay->setEnabled(config.hoverReveal);
-  access->addToggle("Scroll over tucklet to open / close the overflow bar", config.scrollReveal,
-                    [set](bool on) { set([on](FeatureConfiguration& f) { f.scrollReveal = on; }); })
+  access
+      ->addToggle("Scroll over tucklet to open / close the overflow bar", config.scrollReveal,
+                  [set](bool on) { set([on](FeatureConfiguration& f) { f.scrollReveal = on; }); })
       ->setObjectName("access.scroll");
-  access->addLabeledRow("Overflow icon spacing",
-                        slider("access.spacing", "Overflow icon spacing", 4, 24,
-                               config.overflowSpacing, [set](double v) {
-                                 set([v](FeatureConfiguration& f) { f.overflowSpacing = v; });
-                               }));
+  access->addLabeledRow(
+      "Overflow icon spacing",
+      slider("access.spacing", "Overflow icon spacing", 4, 24, config.overflowSpacing,
+             [set](double v) { set([v](FeatureConfiguration& f) { f.overflowSpacing = v; }); }));
   access->addRow(caption(t,
                          "Uses app icons and system symbols, not captured menu bar pixels. No "
                          "Screen Recording permission needed. AppKit keeps the panel within the "
@@ -444,12 +448,12 @@ void buildAccess(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   column->addWidget(access);
 
   auto* actions = new Section(t, "Quick Actions");
-  actions->addRow(caption(t,
-                          "Add website links or Shortcuts URLs to the native menu. Actions run only "
-                          "when you select them."));
-  actions->addRow(buttons({button("Add Action", [&prefs] {
-    prefs.setFeatures(addAction(prefs.features()));
-  })}));
+  actions->addRow(
+      caption(t,
+              "Add website links or Shortcuts URLs to the native menu. Actions run only "
+              "when you select them."));
+  actions->addRow(buttons(
+      {button("Add Action", [&prefs] { prefs.setFeatures(addAction(prefs.features())); })}));
   column->addWidget(actions);
 
   for (const auto& action : config.actions) {
@@ -463,24 +467,22 @@ void buildAccess(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
       }
     };
     auto* section = new Section(t);
-    section->addLabeledRow("Name", textField(key + ".name", action.name, "Name", {},
-                                             [edit](std::string v) {
-                                               edit([&v](QuickAction& a) { a.name = v; });
-                                             }));
-    section->addLabeledRow("URL", textField(key + ".url", action.url, "URL",
-                                            "https://… or shortcuts://…", [edit](std::string v) {
-                                              edit([&v](QuickAction& a) { a.url = v; });
-                                            }));
+    section->addLabeledRow(
+        "Name", textField(key + ".name", action.name, "Name", {},
+                          [edit](std::string v) { edit([&v](QuickAction& a) { a.name = v; }); }));
+    auto* url = textField(key + ".url", action.url, "URL", "https://… or shortcuts://…",
+                          [edit](std::string v) { edit([&v](QuickAction& a) { a.url = v; }); });
+    url->setProperty("wide", true);  // addresses are long
+    section->addLabeledRow("URL", url);
     if (const auto warning = urlWarning(action)) {
       auto* line = caption(t, qs(std::string(*warning)));
       line->setObjectName(qs(key + ".warning"));
       section->addRow(line);
     }
-    section->addRow(buttons({button("Delete Action",
-                                    [&prefs, id = action.id] {
-                                      prefs.setFeatures(deleteAction(prefs.features(), id));
-                                    },
-                                    "destructive")}));
+    section->addRow(buttons({button(
+        "Delete Action",
+        [&prefs, id = action.id] { prefs.setFeatures(deleteAction(prefs.features(), id)); },
+        "destructive")}));
     column->addWidget(section);
   }
 }

@@ -67,6 +67,7 @@ QString styleSheet(const Theme& t) {
       min-width: 180px; selection-background-color: %8;
     }
     QLineEdit:focus { border: 2px solid %10; padding: 2px 5px; }
+    QLineEdit[wide="true"] { min-width: 360px; }
     QScrollBar:vertical { background: transparent; width: 10px; margin: 2px; }
     QScrollBar::handle:vertical { background: %6; border-radius: 3px; min-height: 30px; }
     QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
@@ -88,8 +89,7 @@ QString styleSheet(const Theme& t) {
     QToolTip { color: %1; background: %3; border: 1px solid %4; }
   )")
       .arg(c(t.text), c(t.window), c(t.control), c(t.controlBorder), c(pressed), c(t.secondary),
-           c(t.destructive), c(t.accent),
-           c(t.dark ? QColor(0x1c, 0x1c, 0x1e) : QColor(Qt::white)))
+           c(t.destructive), c(t.accent), c(t.dark ? QColor(0x1c, 0x1c, 0x1e) : QColor(Qt::white)))
       .arg(c(QColor(t.accent.red(), t.accent.green(), t.accent.blue(), 160)), c(t.separator));
 }
 
@@ -109,6 +109,26 @@ QPixmap symbolPicture(const std::string& name, double points, const QColor& tint
   auto pixmap = QPixmap::fromImage(rendered);
   pixmap.setDevicePixelRatio(ratio);
   return pixmap;
+}
+
+PopUpButton::PopUpButton(const Theme& theme, QWidget* parent) : QComboBox(parent), theme_(theme) {}
+
+void PopUpButton::paintEvent(QPaintEvent* event) {
+  QComboBox::paintEvent(event);
+  // The chevrons sit in the drop-down area the style sheet leaves at the right (18 points).
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QColor ink = isEnabled() ? theme_.text : theme_.secondary;
+  ink.setAlphaF(ink.alphaF() * 0.8);
+  painter.setPen(QPen(ink, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  const QPointF middle(width() - 11.5, height() / 2.0);
+  const double half = 3.2, gap = 1.6, rise = 3.0;
+  const QPointF up[] = {middle + QPointF(-half, -gap), middle + QPointF(0, -gap - rise),
+                        middle + QPointF(half, -gap)};
+  const QPointF down[] = {middle + QPointF(-half, gap), middle + QPointF(0, gap + rise),
+                          middle + QPointF(half, gap)};
+  painter.drawPolyline(up, 3);
+  painter.drawPolyline(down, 3);
 }
 
 Switch::Switch(const Theme& theme, QWidget* parent) : QAbstractButton(parent), theme_(theme) {

@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
@@ -15,7 +16,6 @@
 
 #include "platform/image.h"
 
-class QComboBox;
 class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
@@ -27,13 +27,13 @@ struct Theme {
   bool dark = false;
   QColor window;
   QColor sidebar;
-  QColor section;      // a grouped section's background
+  QColor section;  // a grouped section's background
   QColor separator;
   QColor text;
   QColor secondary;
   QColor accent;
   QColor destructive;
-  QColor control;      // buttons, pickers and fields
+  QColor control;  // buttons, pickers and fields
   QColor controlBorder;
 };
 
@@ -58,6 +58,18 @@ class Switch : public QAbstractButton {
 
  protected:
   void paintEvent(QPaintEvent*) override;
+
+ private:
+  Theme theme_;
+};
+
+// A pop-up button: the chosen entry with the platform's up and down chevrons at its right edge.
+class PopUpButton : public QComboBox {
+ public:
+  explicit PopUpButton(const Theme& theme, QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   Theme theme_;
@@ -91,7 +103,6 @@ class Section : public QWidget {
 // A caption in the secondary colour, wrapped.
 QLabel* caption(const Theme& theme, const QString& text, QWidget* parent = nullptr);
 // A push button; `role` "destructive" colours it red, "prominent" fills it with the accent.
-QPushButton* button(const QString& title, std::function<void()> pressed,
-                    const QString& role = {});
+QPushButton* button(const QString& title, std::function<void()> pressed, const QString& role = {});
 
 }  // namespace tucklet::settings_ui

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "inventory/system_control.h"
+#include "menubar/fold_image.h"
 
 namespace tucklet::settings_ui {
 
@@ -70,8 +71,9 @@ void buildGeneral(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   column->addWidget(startup);
 
   auto* collapsing = new Section(t, "Collapsing");
-  collapsing->addToggle("Auto-hide after Show All", prefs.autoCollapse(),
-                        [&prefs](bool on) { prefs.setAutoCollapse(on); })
+  collapsing
+      ->addToggle("Auto-hide after Show All", prefs.autoCollapse(),
+                  [&prefs](bool on) { prefs.setAutoCollapse(on); })
       ->setObjectName("general.autoCollapse");
   auto* slider = new QSlider(Qt::Horizontal);
   slider->setObjectName("general.collapseDelay");
@@ -79,7 +81,8 @@ void buildGeneral(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   // Continuous: hundredths of a second.
   slider->setRange(static_cast<int>(settings::minimumCollapseDelay * 100),
                    static_cast<int>(settings::maximumCollapseDelay * 100));
-  slider->setValue(static_cast<int>(std::lround(settings::clampCollapseDelay(prefs.collapseDelay()) * 100)));
+  slider->setValue(
+      static_cast<int>(std::lround(settings::clampCollapseDelay(prefs.collapseDelay()) * 100)));
   slider->setMinimumWidth(220);
   auto* seconds = new QLabel(settings::collapseDelayText(prefs.collapseDelay()).c_str());
   seconds->setFixedWidth(50);
@@ -97,12 +100,14 @@ void buildGeneral(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   delayLayout->addWidget(seconds);
   delayRow->setEnabled(prefs.autoCollapse());
   collapsing->addRow(delayRow);
-  collapsing->addRow(caption(t, "Only for Show All. Chosen apps tuck away as soon as their menu closes."));
+  collapsing->addRow(
+      caption(t, "Only for Show All. Chosen apps tuck away as soon as their menu closes."));
   column->addWidget(collapsing);
 
   auto* shortcuts = new Section(t, "Shortcuts");
-  shortcuts->addToggle("Option-click to reveal / collapse", prefs.optionClickReveals(),
-                       [&prefs](bool on) { prefs.setOptionClickReveals(on); })
+  shortcuts
+      ->addToggle("Option-click to reveal / collapse", prefs.optionClickReveals(),
+                  [&prefs](bool on) { prefs.setOptionClickReveals(on); })
       ->setObjectName("general.optionClick");
   shortcuts->addLabeledRow("Right-click tucklet", valueLabel("Open settings"));
   shortcuts->addLabeledRow("↑ ↓ / Return / Escape", valueLabel("Navigate / open / dismiss"));
@@ -138,9 +143,12 @@ void buildNativeItems(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   auto* controls = new Section(t, "System Controls");
   for (const auto& row : settings::controlRows(prefs.visibleSystemItems())) {
     const std::int64_t raw = rawValue(row.control);
-    controls->addToggle(qs(row.label), row.visible, [&prefs, raw](bool on) {
-      prefs.setVisibleSystemItems(toggled(prefs.visibleSystemItems(), raw, on));
-    })->setObjectName(qs("controls." + row.label));
+    controls
+        ->addToggle(qs(row.label), row.visible,
+                    [&prefs, raw](bool on) {
+                      prefs.setVisibleSystemItems(toggled(prefs.visibleSystemItems(), raw, on));
+                    })
+        ->setObjectName(qs("controls." + row.label));
   }
   controls->setFooter(
       "Multiple icons from one app move together. System controls must also be enabled in macOS "
@@ -148,11 +156,13 @@ void buildNativeItems(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   column->addWidget(controls);
 
   auto* protectedOnes = new Section(t, "Battery and Date & Time");
-  protectedOnes->addToggle("Hide Battery", prefs.hideBattery(),
-                           [&prefs](bool on) { prefs.setHideBattery(on); })
+  protectedOnes
+      ->addToggle("Hide Battery", prefs.hideBattery(),
+                  [&prefs](bool on) { prefs.setHideBattery(on); })
       ->setObjectName("items.hideBattery");
-  protectedOnes->addToggle("Hide Date & Time", prefs.hideDateTime(),
-                           [&prefs](bool on) { prefs.setHideDateTime(on); })
+  protectedOnes
+      ->addToggle("Hide Date & Time", prefs.hideDateTime(),
+                  [&prefs](bool on) { prefs.setHideDateTime(on); })
       ->setObjectName("items.hideDateTime");
   protectedOnes->setFooter("Off keeps the item visible in the menu bar. On moves it into tucklet.");
   column->addWidget(protectedOnes);
@@ -218,14 +228,16 @@ void buildAppearance(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
   auto& prefs = c.preferences;
   const double ratio = 2.0;
   auto* menuBar = new Section(t, "Menu bar");
-  auto* symbols = new QComboBox;
+  auto* symbols = new PopUpButton(t);
   symbols->setObjectName("appearance.symbol");
   symbols->setAccessibleName("tucklet icon");
   symbols->setIconSize(QSize(16, 16));
   for (const auto symbol : allBarSymbols) {
     const auto name = std::string(rawValue(symbol));
     // The fold is a drawing of the status item's own; the others are system symbols.
-    QPixmap image = symbolPicture(name, 16, t.text, ratio);
+    QPixmap image;
+    if (const auto drawn = statusSymbolImage(name, c.platform.symbols))
+      image = picture(*drawn, 16, t.text, ratio);
     symbols->addItem(QIcon(image), qs(std::string(label(symbol))), qs(name));
     if (name == prefs.symbol()) symbols->setCurrentIndex(symbols->count() - 1);
   }
@@ -233,13 +245,14 @@ void buildAppearance(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
     prefs.setSymbol(symbols->itemData(index).toString().toStdString());
   });
   menuBar->addLabeledRow("tucklet icon", symbols);
-  menuBar->addToggle("Show item count beside the icon", prefs.showCount(),
-                     [&prefs](bool on) { prefs.setShowCount(on); })
+  menuBar
+      ->addToggle("Show item count beside the icon", prefs.showCount(),
+                  [&prefs](bool on) { prefs.setShowCount(on); })
       ->setObjectName("appearance.showCount");
   column->addWidget(menuBar);
 
   auto* menu = new Section(t, "Menu");
-  auto* appearance = new QComboBox;
+  auto* appearance = new PopUpButton(t);
   appearance->setObjectName("appearance.menu");
   appearance->setAccessibleName("Appearance");
   const auto& current = prefs.features().appearance;
@@ -399,17 +412,27 @@ void buildAbout(SettingsContext& c, const Theme& t, QVBoxLayout* column) {
 void buildPane(const settings::PaneChoice& choice, SettingsContext& context, const Theme& theme,
                QVBoxLayout* column) {
   switch (choice.pane) {
-    case settings::Pane::general: buildGeneral(context, theme, column); break;
+    case settings::Pane::general:
+      buildGeneral(context, theme, column);
+      break;
     case settings::Pane::items:
       if (context.nativeVisibility)
         buildNativeItems(context, theme, column);
       else
         buildDividerItems(context, theme, column);
       break;
-    case settings::Pane::appearance: buildAppearance(context, theme, column); break;
-    case settings::Pane::feature: buildFeaturePane(choice.featurePage, context, theme, column); break;
-    case settings::Pane::setup: buildSetup(context, theme, column); break;
-    case settings::Pane::about: buildAbout(context, theme, column); break;
+    case settings::Pane::appearance:
+      buildAppearance(context, theme, column);
+      break;
+    case settings::Pane::feature:
+      buildFeaturePane(choice.featurePage, context, theme, column);
+      break;
+    case settings::Pane::setup:
+      buildSetup(context, theme, column);
+      break;
+    case settings::Pane::about:
+      buildAbout(context, theme, column);
+      break;
   }
 }
 
@@ -418,16 +441,18 @@ QWidget* buildBanner(const settings::Banner& state, SettingsContext& c, const Th
   auto* banner = new QWidget;
   banner->setObjectName("banner");
   banner->setAttribute(Qt::WA_StyledBackground);
-  banner->setStyleSheet(QString("#banner { background: %1; border-top: 1px solid %2; }")
-                            .arg((t.dark ? QColor(0x2a, 0x2a, 0x2c) : QColor(0xe9, 0xe9, 0xec)).name(),
-                                 t.separator.name()));
+  banner->setStyleSheet(
+      QString("#banner { background: %1; border-top: 1px solid %2; }")
+          .arg((t.dark ? QColor(0x2a, 0x2a, 0x2c) : QColor(0xe9, 0xe9, 0xec)).name(),
+               t.separator.name()));
   auto* layout = new QVBoxLayout(banner);
   layout->setContentsMargins(20, 10, 20, 16);
   layout->setSpacing(8);
   auto line = [&](const std::string& symbol, const QString& text, bool secondary) {
     auto* row = new QHBoxLayout;
     row->setSpacing(6);
-    row->addWidget(iconLabel(symbolPicture(symbol, 14, secondary ? t.secondary : t.text, ratio), 14));
+    row->addWidget(
+        iconLabel(symbolPicture(symbol, 14, secondary ? t.secondary : t.text, ratio), 14));
     auto* label = new QLabel(text);
     label->setWordWrap(true);
     if (secondary) label->setProperty("secondary", true);
@@ -450,11 +475,12 @@ QWidget* buildBanner(const settings::Banner& state, SettingsContext& c, const Th
     layout->addLayout(row);
   } else if (state.action == settings::Banner::Action::finishSetup) {
     auto* row = new QHBoxLayout;
-    row->addWidget(button("Finish Setup",
-                          [&c] {
-                            if (c.beginSetup) c.beginSetup();
-                          },
-                          "prominent"));
+    row->addWidget(button(
+        "Finish Setup",
+        [&c] {
+          if (c.beginSetup) c.beginSetup();
+        },
+        "prominent"));
     row->addStretch(1);
     layout->addLayout(row);
   }

@@ -1,5 +1,8 @@
 #include "ui/settings/widgets/settings_window_widget.h"
 
+#include <cmath>
+#include <optional>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,6 +12,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -16,6 +21,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "features/widgets/shortcut_recorder.h"
+#include "platform/qt/gui/window_picture.h"
+#include "platform/qt/widgets/widget_window.h"
 #include "ui/settings/settings_model.h"
 #include "ui/settings/widgets/settings_panes.h"
 
@@ -29,6 +37,8 @@ constexpr int sidebarMinimum = 185;
 constexpr int sidebarIdeal = 205;
 constexpr int sidebarMaximum = 240;
 const char* frameKey = "NSWindow Frame QuiverlySettings";
+// An ordinary window's title bar, above its content.
+constexpr double titleBarHeight = 28;
 
 bool anySliderHeld(const QWidget* root) {
   for (const auto* slider : root->findChildren<QSlider*>())
@@ -36,7 +46,86 @@ bool anySliderHeld(const QWidget* root) {
   return false;
 }
 
+// "x y w h" as four integers, the size at least `minimum`; nothing otherwise.
+std::optional<QRect> storedFrame(const platform::UserDefaults& defaults, QSize minimum) {
+  const auto stored = defaults.objectForKey(frameKey);
+  if (!stored || !stored->isString()) return std::nullopt;
+  const auto parts = QString::fromStdString(stored->asString()).split(' ');
+  if (parts.size() != 4) return std::nullopt;
+  bool ok[4];
+  const int x = parts[0].toInt(&ok[0]), y = parts[1].toInt(&ok[1]);
+  const int w = parts[2].toInt(&ok[2]), h = parts[3].toInt(&ok[3]);
+  if (!(ok[0] && ok[1] && ok[2] && ok[3]) || w < minimum.width() || h < minimum.height())
+    return std::nullopt;
+  return QRect(x, y, w, h);
+}
+
+using RecorderButton = ShortcutRecorder::RecorderButton;
+
+// The recorder buttons have no meta-object of their own: found among the push buttons.
+RecorderButton* recorderNamed(const QWidget* root, const QString& name) {
+  if (!root) return nullptr;
+  for (auto* button : root->findChildren<QPushButton*>(name))
+    if (auto* recorder = dynamic_cast<RecorderButton*>(button)) return recorder;
+  return nullptr;
+}
+
+RecorderButton* recordingButton(const QWidget* root) {
+  if (!root) return nullptr;
+  for (auto* button : root->findChildren<QPushButton*>())
+    if (auto* recorder = dynamic_cast<RecorderButton*>(button); recorder && recorder->isRecording())
+      return recorder;
+  return nullptr;
+}
+
 }  // namespace
+
+// The window's widget as the content of a platform window: input, key state and the palette go
+// through `WidgetWindowContent`; the size is the widget's own (not its size hint), the picture is
+// the window's as a person sees it, and a change of the system's appearance builds the pane again.
+class HostedSettingsContent final : public platform::WindowContent, public platform::WindowPicture {
+ public:
+  HostedSettingsContent(SettingsWindowWidget* window, std::function<void()> appearanceChanged)
+      : window_(window), inner_(window), appearanceChanged_(std::move(appearanceChanged)) {}
+
+  platform::Size preferredSize() override {
+    if (!window_) return {};
+    return {static_cast<double>(window_->width()), static_cast<double>(window_->height())};
+  }
+  void mouseEvent(const platform::InputEvent& event, platform::Point local) override {
+    // A press anywhere but on the recorder ends recording, as its losing the focus would in a
+    // window of Qt's own (the platform's windows are not Qt's active window: no focus events).
+    if (window_ && (event.type == platform::EventType::LeftMouseDown ||
+                    event.type == platform::EventType::RightMouseDown)) {
+      if (auto* recording = recordingButton(window_)) {
+        const QPoint at = recording->mapFrom(window_.data(), QPointF(local.x, local.y).toPoint());
+        if (!recording->rect().contains(at)) recording->stopRecording();
+      }
+    }
+    inner_.mouseEvent(event, local);
+  }
+  void keyEvent(const platform::InputEvent& event) override { inner_.keyEvent(event); }
+  void keyChanged(bool isKey) override {
+    inner_.keyChanged(isKey);
+    // The keyboard went to another window: nothing to record any more.
+    if (!isKey && window_)
+      if (auto* recording = recordingButton(window_)) recording->stopRecording();
+  }
+  void appearanceChanged(bool dark) override {
+    const bool first = !told_;
+    told_ = true;
+    const bool changed = dark != inner_.isDark();
+    inner_.appearanceChanged(dark);
+    if (!first && changed && appearanceChanged_) appearanceChanged_();
+  }
+  QImage picture(double scale) override { return window_ ? window_->picture(scale) : QImage(); }
+
+ private:
+  QPointer<SettingsWindowWidget> window_;
+  platform::WidgetWindowContent inner_;
+  std::function<void()> appearanceChanged_;
+  bool told_ = false;
+};
 
 SettingsWindowWidget::SettingsWindowWidget(SettingsContext& context, std::function<void()> closed,
                                            std::function<bool()> dark)
@@ -90,62 +179,147 @@ SettingsWindowWidget::SettingsWindowWidget(SettingsContext& context, std::functi
   changed_ = context_.window.changed.connect([this] { scheduleRefresh(); });
   refresh();
   resize(contentWidth, contentHeight);
-  restoreFrame();
+  if (!hosted()) restoreFrame();
 }
 
-SettingsWindowWidget::~SettingsWindowWidget() = default;
+SettingsWindowWidget::~SettingsWindowWidget() {
+  host_.reset();
+  content_.reset();
+}
+
+bool SettingsWindowWidget::hosted() const {
+  return context_.platform.windows != nullptr;
+}
 
 void SettingsWindowWidget::showAndMakeKey() {
-  if (refreshPending_ || !isVisible()) refresh();
-  show();
-  raise();
-  activateWindow();
+  if (!hosted()) {
+    if (refreshPending_ || !isVisible()) refresh();
+    show();
+    raise();
+    activateWindow();
+    return;
+  }
+  if (refreshPending_ || !host_) refresh();
+  if (host_ && !host_->isOpen()) dropHostWindow();
+  if (!host_) openHostWindow();
+  if (host_) host_->makeKey();
 }
 
 void SettingsWindowWidget::orderOut() {
+  if (hosted())
+    dropHostWindow();
+  else
+    hide();
+}
+
+void SettingsWindowWidget::openHostWindow() {
+  // The remembered frame (content, screen coordinates, y up) when it is still on a screen; else
+  // the default size centred on the main screen, below the menu bar.
+  restoring_ = true;
+  const auto screens = context_.platform.screens.screens();
+  std::optional<platform::Point> topLeft;
+  if (const auto frame = storedFrame(context_.platform.defaults, minimumSize())) {
+    const platform::Rect wanted{static_cast<double>(frame->x()), static_cast<double>(frame->y()),
+                                static_cast<double>(frame->width()),
+                                static_cast<double>(frame->height())};
+    for (const auto& screen : screens)
+      if (screen.frame.intersects(wanted)) topLeft = platform::Point{wanted.x, wanted.maxY()};
+    if (topLeft) resize(frame->size());
+  }
+  if (!topLeft && !screens.empty()) {
+    const auto& visible = screens.front().visibleFrame;
+    const double whole = height() + titleBarHeight;
+    const double windowTop = std::min(visible.y + (visible.height + whole) / 2, visible.maxY());
+    topLeft = platform::Point{std::round(visible.x + (visible.width - width()) / 2),
+                              std::round(windowTop - titleBarHeight)};
+  }
+  restoring_ = false;
+  if (!topLeft) return;
+
+  const auto serial = ++hostSerial_;
+  QPointer<SettingsWindowWidget> self(this);
+  // One content for the widget's life: an earlier window's content may outlive its window in
+  // someone's hands, and must not hide the widget when it goes.
+  if (!content_)
+    content_ = std::make_shared<HostedSettingsContent>(this, [self] {
+      if (self) self->scheduleRefresh();
+    });
+  show();
+  host_ = context_.platform.windows->openWindow(
+      content_, *topLeft,
+      {.title = "tucklet",
+       .appearance = platform::MenuAppearance::System,
+       .layer = 0,
+       .transient = false},
+      [self, serial] {
+        // The user closed it (the title bar's close button): it is ordered out.
+        if (!self || serial != self->hostSerial_ || !self->host_) return;
+        self->dropHostWindow();
+        if (self->closed_) self->closed_();
+      });
+  if (!host_) {
+    hide();
+    return;
+  }
+  saveFrame();
+}
+
+void SettingsWindowWidget::dropHostWindow() {
+  if (auto* recording = recordingButton(this)) recording->stopRecording();
+  ++hostSerial_;
+  host_.reset();
   hide();
 }
 
 void SettingsWindowWidget::closeEvent(QCloseEvent* event) {
   // Closing only orders the window out; it is made once.
   event->ignore();
-  hide();
+  if (hosted())
+    dropHostWindow();
+  else
+    hide();
   if (closed_) closed_();
 }
 
 void SettingsWindowWidget::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
-  saveFrame();
+  if (!hosted()) saveFrame();
 }
 
 void SettingsWindowWidget::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  if (host_ && !restoring_) host_->contentSizeChanged();
   saveFrame();
 }
 
 void SettingsWindowWidget::saveFrame() {
-  if (restoring_ || !isVisible()) return;
-  const auto g = geometry();
-  context_.platform.defaults.setObject(
-      frameKey, QString("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height())
-                    .toStdString());
+  if (restoring_) return;
+  QRect frame;
+  if (hosted()) {
+    const auto content = host_ ? host_->contentFrame() : std::nullopt;
+    if (!content) return;
+    frame =
+        QRect(static_cast<int>(std::lround(content->x)), static_cast<int>(std::lround(content->y)),
+              static_cast<int>(std::lround(content->width)),
+              static_cast<int>(std::lround(content->height)));
+  } else {
+    if (!isVisible()) return;
+    frame = geometry();
+  }
+  context_.platform.defaults.setObject(frameKey, QString("%1 %2 %3 %4")
+                                                     .arg(frame.x())
+                                                     .arg(frame.y())
+                                                     .arg(frame.width())
+                                                     .arg(frame.height())
+                                                     .toStdString());
 }
 
 void SettingsWindowWidget::restoreFrame() {
   restoring_ = true;
-  const auto stored = context_.platform.defaults.objectForKey(frameKey);
   bool placed = false;
-  if (stored && stored->isString()) {
-    const auto parts = QString::fromStdString(stored->asString()).split(' ');
-    if (parts.size() == 4) {
-      bool ok[4];
-      const int x = parts[0].toInt(&ok[0]), y = parts[1].toInt(&ok[1]);
-      const int w = parts[2].toInt(&ok[2]), h = parts[3].toInt(&ok[3]);
-      if (ok[0] && ok[1] && ok[2] && ok[3] && w >= minimumWidth() && h >= minimumHeight()) {
-        setGeometry(x, y, w, h);
-        placed = true;
-      }
-    }
+  if (const auto frame = storedFrame(context_.platform.defaults, minimumSize())) {
+    setGeometry(*frame);
+    placed = true;
   }
   if (!placed) {
     if (const auto* screen = QGuiApplication::primaryScreen()) {
@@ -166,8 +340,9 @@ void SettingsWindowWidget::scheduleRefresh() {
     if (anySliderHeld(this)) {
       refreshPending_ = false;
       for (auto* slider : findChildren<QSlider*>())
-        QObject::connect(slider, &QSlider::sliderReleased, this, [this] { scheduleRefresh(); },
-                         Qt::UniqueConnection);
+        QObject::connect(
+            slider, &QSlider::sliderReleased, this, [this] { scheduleRefresh(); },
+            Qt::UniqueConnection);
       return;
     }
     refresh();
@@ -225,12 +400,18 @@ void SettingsWindowWidget::rebuildPane() {
   // What the person was doing: the focused field, its cursor, and how far the pane was scrolled.
   QString focusName;
   int cursor = -1;
-  if (auto* focused = QApplication::focusWidget(); focused && isAncestorOf(focused)) {
+  if (auto* focused = focusWidget(); focused && isAncestorOf(focused)) {
     focusName = focused->objectName();
     if (auto* field = dynamic_cast<QLineEdit*>(focused)) cursor = field->cursorPosition();
   }
   const int scrolled = scroll_->verticalScrollBar()->value();
   const QString paneKey = qs(context_.window.settingsTab());
+  // A shortcut being recorded goes on recording in the new pane's recorder of the same shortcut.
+  QString recordingName;
+  if (auto* recording = recordingButton(scroll_->widget())) {
+    recordingName = recording->objectName();
+    recording->handOver();
+  }
 
   auto* content = new QWidget;
   content->setObjectName("paneContent");
@@ -252,6 +433,13 @@ void SettingsWindowWidget::rebuildPane() {
           field->setCursorPosition(cursor);
       }
     }
+  }
+  if (!recordingName.isEmpty()) {
+    auto* again = paneKey == lastPane_ ? recorderNamed(content, recordingName) : nullptr;
+    if (again)
+      again->continueRecording();
+    else if (context_.recordingChanged)
+      context_.recordingChanged(false);  // its shortcut is gone, or the pane is another
   }
   lastPane_ = paneKey;
   rebuildBanner();
