@@ -43,6 +43,8 @@ struct WindowOptions {
   int layer = 0;  // 0 ordinary windows, 3 floating panels
   // Closes at a mouse down outside it (a popover's transient behaviour).
   bool transient = false;
+  // No title bar: the content is the whole window.
+  bool borderless = false;
 };
 
 class WindowHandle {
@@ -61,6 +63,8 @@ class WindowHandle {
   virtual bool isKey() const = 0;
   // The content wants another size: the window takes it, a popover keeps hanging where it hangs.
   virtual void contentSizeChanged() = 0;
+  // Moves and sizes the whole window (screen coordinates); a popover stays where it hangs.
+  virtual void setFrame(Rect frame) = 0;
 };
 
 class Windows {

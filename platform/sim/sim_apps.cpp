@@ -171,8 +171,26 @@ void quitApp(SimState& state, Outbox& out, pid_t pid) {
 }
 
 void makeFrontmost(SimState& state, Outbox& out, pid_t pid) {
-  if (!state.findApp(pid) || state.frontmost == pid) return;
+  auto* app = state.findApp(pid);
+  if (!app) return;
+  app->app.hidden = false;
+  if (state.frontmost == pid) return;
   state.frontmost = pid;
+  postWorkspace(out, WorkspaceNotification::FrontmostApplicationChanged);
+}
+
+void hideApp(SimState& state, Outbox& out, pid_t pid) {
+  auto* app = state.findApp(pid);
+  if (!app || app->isSelf || app->app.hidden) return;
+  app->app.hidden = true;
+  if (state.frontmost != pid) return;
+  // The next application that is not hidden comes forward.
+  state.frontmost = 0;
+  for (const auto& other : state.apps)
+    if (!other.isSelf && !other.app.hidden) {
+      state.frontmost = other.app.pid;
+      break;
+    }
   postWorkspace(out, WorkspaceNotification::FrontmostApplicationChanged);
 }
 
