@@ -184,13 +184,17 @@ void hideApp(SimState& state, Outbox& out, pid_t pid) {
   if (!app || app->isSelf || app->app.hidden) return;
   app->app.hidden = true;
   if (state.frontmost != pid) return;
-  // The next application that is not hidden comes forward.
+  // The owner of the frontmost window still on screen comes forward, else the Finder.
   state.frontmost = 0;
+  for (const auto& window : state.windows) {
+    const auto* owner = state.findApp(window.pid);
+    if (window.content || !owner || owner->isSelf || owner->app.hidden) continue;
+    state.frontmost = window.pid;
+    break;
+  }
   for (const auto& other : state.apps)
-    if (!other.isSelf && !other.app.hidden) {
+    if (state.frontmost == 0 && other.app.bundleIdentifier == "com.apple.finder")
       state.frontmost = other.app.pid;
-      break;
-    }
   postWorkspace(out, WorkspaceNotification::FrontmostApplicationChanged);
 }
 
