@@ -1,6 +1,8 @@
 #include "ui/onboarding/onboarding_controller.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
 
 #include <algorithm>
 #include <cmath>
@@ -26,11 +28,17 @@ bool startsWith(const std::string& text, const std::string& prefix) {
 
 OnboardingController::OnboardingController(platform::Platform& platform,
                                            const platform::Lifetime& lifetime, Links links)
-    : platform_(platform), lifetime_(lifetime), links_(std::move(links)) {}
+    : platform_(platform), lifetime_(lifetime), links_(std::move(links)) {
+  // The welcome window's typeface, when the bundle carries it; the system font stands in otherwise.
+  const auto font = QString::fromStdString(platform_.workspace.mainBundle().path +
+                                           "/Contents/Resources/AlloVariable.ttf");
+  if (canShowWidgets() && QFile::exists(font)) QFontDatabase::addApplicationFont(font);
+}
 
 OnboardingController::~OnboardingController() {
   endHandOff();
   window_.reset();
+  delete view_;
 }
 
 bool OnboardingController::canShowWidgets() const {
