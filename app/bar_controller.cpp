@@ -286,7 +286,14 @@ void BarController::toggleReveal() {
 }
 
 OnboardingController& BarController::ensureOnboarding() {
-  if (!onboarding_) onboarding_ = std::make_unique<OnboardingController>(platform_);
+  if (!onboarding_)
+    onboarding_ = std::make_unique<OnboardingController>(
+        platform_, lifetime_,
+        OnboardingController::Links{
+            .trusted = [this] { return engine_->trusted(); },
+            .refreshTrust = [this] { engine_->trustCheck(); },
+            .beginSetup = [this] { engine_->beginSetup(); },
+        });
   return *onboarding_;
 }
 
@@ -296,7 +303,7 @@ void BarController::requestAccess() {
     platform_.workspace.openURL(accessibilitySettingsURL);
     return;
   }
-  ensureOnboarding().openSystemSettingsWithGuide();
+  ensureOnboarding().requestPermission();
 }
 
 void BarController::startOnboarding() {
@@ -305,7 +312,8 @@ void BarController::startOnboarding() {
   engine_->scheduleAutoCollapse();
   showAll();
   engine_->stopAutoCollapse();
-  ensureOnboarding().showWindow();
+  if (settingsWindow_) settingsWindow_->closeSettingsWindow();
+  ensureOnboarding().show();
 }
 
 void BarController::setLoginItem(bool enabled) {
@@ -337,10 +345,7 @@ void BarController::applicationWillTerminate() {
   lifetime_.end();
   // The user's own visibility settings are stored again, never a rule's preset.
   featureRuntime_->stop();
-  if (onboarding_) {
-    onboarding_->endHandOff();
-    onboarding_->closeWindow();
-  }
+  if (onboarding_) onboarding_->dismiss();
   accessPanel_->closeAccessPanel();
   engine_->stopTimers();
   opener_->endOpening();

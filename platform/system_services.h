@@ -51,12 +51,26 @@ struct SymbolicHotKey {
 
 enum class ActivationPolicy { Regular, Accessory, Prohibited };
 
+// The application's presentation options, as bits: how the Dock and the menu bar behave while it is
+// active.
+using PresentationOptions = std::uint32_t;
+namespace presentation {
+constexpr PresentationOptions autoHideDock = 1u << 0;
+constexpr PresentationOptions hideDock = 1u << 1;
+constexpr PresentationOptions autoHideMenuBar = 1u << 2;
+constexpr PresentationOptions hideMenuBar = 1u << 3;
+}  // namespace presentation
+
 // The application object.
 class Application {
  public:
   virtual ~Application() = default;
   virtual void setActivationPolicy(ActivationPolicy policy) = 0;
   virtual ActivationPolicy activationPolicy() const = 0;
+  virtual void setPresentationOptions(PresentationOptions options) = 0;
+  virtual PresentationOptions presentationOptions() const = 0;
+  // The system's "Reduce motion" accessibility setting.
+  virtual bool reduceMotion() const = 0;
   // Brings this application to the front.
   virtual void activate() = 0;
   // Ends the application: the termination handler runs, then the event loop ends.

@@ -115,6 +115,18 @@ constexpr std::array kTable{
     Entry{"info.circle", {"help-about-symbolic", {}}},
     Entry{"chevron.up", {"go-up-symbolic", {}}},
     Entry{"tray", {{}, kTray}},
+    // The onboarding's crowded menu bar and its buttons.
+    Entry{"cloud", {"weather-overcast-symbolic", {}}},
+    Entry{"headphones", {"audio-headphones-symbolic", {}}},
+    Entry{"externaldrive", {"drive-harddisk-symbolic", {}}},
+    Entry{"calendar", {"x-office-calendar-symbolic", {}}},
+    Entry{"waveform", {"audio-x-generic-symbolic", {}}},
+    Entry{"bell", {"preferences-system-notifications-symbolic", {}}},
+    Entry{"paperplane", {"mail-send-symbolic", {}}},
+    Entry{"sun.max", {"weather-clear-symbolic", {}}},
+    Entry{"link", {"insert-link-symbolic", {}}},
+    Entry{"xmark", {"window-close-symbolic", {}}},
+    Entry{"arrow.up", {"go-up-symbolic", {}}},
 };
 
 }  // namespace

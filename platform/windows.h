@@ -44,6 +44,8 @@ struct WindowOptions {
   int layer = 0;  // 0 ordinary windows, 3 floating panels
   // Closes at a mouse down outside it (a popover's transient behaviour).
   bool transient = false;
+  // No title bar: the content is the whole window.
+  bool borderless = false;
 };
 
 class WindowHandle {
@@ -64,6 +66,8 @@ class WindowHandle {
   virtual void contentSizeChanged() = 0;
   // Draws the window in another appearance from now on (the content hears of it).
   virtual void setAppearance(MenuAppearance appearance) = 0;
+  // Moves and sizes the whole window (screen coordinates); a popover stays where it hangs.
+  virtual void setFrame(Rect frame) = 0;
 };
 
 class Windows {

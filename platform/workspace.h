@@ -22,6 +22,7 @@ struct RunningApplication {
   std::optional<std::string> localizedName;
   ImageRef icon;
   bool active = false;  // frontmost
+  bool hidden = false;  // its windows are put away until it is activated again
 };
 
 struct BundleInfo {
@@ -66,6 +67,8 @@ class Workspace {
   // Opens a URL with its default handler; false when nothing could open it.
   virtual bool openURL(const std::string& url) = 0;
   virtual void revealFile(const std::string& path) = 0;
+  // Hides a running application (its windows leave the screen until it is activated again).
+  virtual void hideApplication(pid_t pid) = 0;
 
   // Handlers run on the main thread. `pid` names the application for launch and termination
   // notifications and is 0 otherwise.

@@ -102,7 +102,7 @@ void VisibilityEngine::setupFailed() {
   if (!trusted_) return;
   auto& onboarding = links_.ensureOnboarding();
   onboarding.failure = notice_.message().value_or(setupFailedText);
-  onboarding.showWindow();
+  onboarding.show();
 }
 
 }  // namespace tucklet

@@ -138,13 +138,14 @@ class VisibilityEngine {
   void finishSetup();
   void setupFailed();
 
+  // Every 2 seconds, and when onboarding asks: follows a change of the Accessibility trust.
+  void trustCheck();
+
  private:
   enum class WhenFree { Nothing, Collapse, Setup };
 
   // The automatic fold's timer fired.
   void autoCollapseCheck();
-  // Every 2 seconds: follows a change of the Accessibility trust.
-  void trustCheck();
   // One second after a native hide: restores everything when the system hid Tucklet's own icon.
   void postHideSafetyCheck(std::int64_t generation, std::function<void(bool)> verdict);
 

@@ -12,6 +12,7 @@
 #include "platform/sim/sim_placement.h"
 #include "platform/sim/sim_services.h"
 #include "platform/sim/sim_status_bar.h"
+#include "platform/sim/sim_system_settings.h"
 #include "platform/sim/sim_window_server.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/sim/sim_workspace.h"
@@ -235,7 +236,7 @@ std::vector<OwnWindowInfo> SimDesktop::ownWindows() const {
       if (!w.content) continue;
       windows.push_back({w.number, w.window.name, w.window.layer, w.window.bounds,
                          ownContentFrame(w), w.popover, w.arrowX, ownWindowDark(state, w),
-                         state.keyWindow == w.number, w.content});
+                         state.keyWindow == w.number, w.content, w.borderless});
     }
     return windows;
   });
@@ -419,6 +420,13 @@ void SimDesktop::pressHotKey(std::uint32_t keyCode, std::uint32_t modifiers) {
 bool SimDesktop::chooseMenuRow(const std::vector<std::size_t>& indexPath) {
   return state_->core->change(
       [&](SimState& state, Outbox& out) { return sim::chooseMenuRow(state, out, indexPath); });
+}
+
+std::optional<Point> SimDesktop::settingsSwitchPoint(const std::string& name) const {
+  return state_->core->read([&name](const SimState& state) -> std::optional<Point> {
+    if (name != state.world.self.name) return std::nullopt;
+    return accessibilitySwitchPoint(state);
+  });
 }
 
 bool SimDesktop::chooseMenuRow(const std::string& title) {

@@ -76,6 +76,7 @@ struct OwnWindowInfo {
   bool dark = false;
   bool key = false;
   std::shared_ptr<platform::WindowContent> content;
+  bool borderless = false;  // no title bar, no frame: only the content
 };
 
 // One of this process's status items as the bar shows it.
@@ -204,6 +205,9 @@ class SimDesktop {
   bool chooseMenuRow(const std::vector<std::size_t>& indexPath);
   // The first enabled row with this title, searched depth first.
   bool chooseMenuRow(const std::string& title);
+  // Where the switch of the row named `name` (this process's) is in the on-screen Accessibility
+  // window of System Settings; nothing without one.
+  std::optional<Point> settingsSwitchPoint(const std::string& name) const;
 
   // --- Timelines ---
   // Carries out one step now (its time is not looked at). A step whose target is not there (no

@@ -171,8 +171,30 @@ void quitApp(SimState& state, Outbox& out, pid_t pid) {
 }
 
 void makeFrontmost(SimState& state, Outbox& out, pid_t pid) {
-  if (!state.findApp(pid) || state.frontmost == pid) return;
+  auto* app = state.findApp(pid);
+  if (!app) return;
+  app->app.hidden = false;
+  if (state.frontmost == pid) return;
   state.frontmost = pid;
+  postWorkspace(out, WorkspaceNotification::FrontmostApplicationChanged);
+}
+
+void hideApp(SimState& state, Outbox& out, pid_t pid) {
+  auto* app = state.findApp(pid);
+  if (!app || app->isSelf || app->app.hidden) return;
+  app->app.hidden = true;
+  if (state.frontmost != pid) return;
+  // The owner of the frontmost window still on screen comes forward, else the Finder.
+  state.frontmost = 0;
+  for (const auto& window : state.windows) {
+    const auto* owner = state.findApp(window.pid);
+    if (window.content || !owner || owner->isSelf || owner->app.hidden) continue;
+    state.frontmost = window.pid;
+    break;
+  }
+  for (const auto& other : state.apps)
+    if (state.frontmost == 0 && other.app.bundleIdentifier == "com.apple.finder")
+      state.frontmost = other.app.pid;
   postWorkspace(out, WorkspaceNotification::FrontmostApplicationChanged);
 }
 

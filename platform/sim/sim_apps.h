@@ -16,5 +16,7 @@ pid_t launchApp(SimState& state, Outbox& out, WorldApplication app);
 void quitApp(SimState& state, Outbox& out, pid_t pid);
 // Makes a running application (this process included) frontmost.
 void makeFrontmost(SimState& state, Outbox& out, pid_t pid);
+// Hides another application: its windows leave the screen until it is made frontmost again.
+void hideApp(SimState& state, Outbox& out, pid_t pid);
 
 }  // namespace tucklet::sim

@@ -7,6 +7,7 @@
 #include "platform/sim/sim_hit_test.h"
 #include "platform/sim/sim_layout.h"
 #include "platform/sim/sim_menus.h"
+#include "platform/sim/sim_system_settings.h"
 #include "platform/sim/sim_windows.h"
 
 namespace tucklet::sim {
@@ -140,6 +141,13 @@ pid_t mouseDown(SimState& state, Outbox& out, const InputEvent& event, Point p) 
   setKeyWindow(state, out, 0);
 
   switch (hit.kind) {
+    case Hit::Kind::Window:
+      for (const auto& w : state.windows)
+        if (w.number == hit.window) {
+          pressInSystemSettings(state, w, p);
+          break;
+        }
+      break;
     case Hit::Kind::Extra:
       if (!closedPanels.count(hit.extra)) clickExtra(state, out, hit.extra);
       break;

@@ -178,6 +178,22 @@ platform::ActivationPolicy SimApplication::activationPolicy() const {
   return core->read([](const SimState& state) { return state.activationPolicy; });
 }
 
+void SimApplication::setPresentationOptions(platform::PresentationOptions options) {
+  if (auto core = core_.lock())
+    core->change([options](SimState& state, Outbox&) { state.presentationOptions = options; });
+}
+
+platform::PresentationOptions SimApplication::presentationOptions() const {
+  auto core = core_.lock();
+  if (!core) return 0;
+  return core->read([](const SimState& state) { return state.presentationOptions; });
+}
+
+bool SimApplication::reduceMotion() const {
+  auto core = core_.lock();
+  return core && core->read([](const SimState& state) { return state.world.reduceMotion; });
+}
+
 void SimApplication::activate() {
   if (auto core = core_.lock())
     core->change([](SimState& state, Outbox& out) { makeFrontmost(state, out, state.selfPid()); });

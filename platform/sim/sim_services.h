@@ -61,6 +61,9 @@ class SimApplication final : public platform::Application {
   explicit SimApplication(std::weak_ptr<SimCore> core) : core_(std::move(core)) {}
   void setActivationPolicy(platform::ActivationPolicy policy) override;
   platform::ActivationPolicy activationPolicy() const override;
+  void setPresentationOptions(platform::PresentationOptions options) override;
+  platform::PresentationOptions presentationOptions() const override;
+  bool reduceMotion() const override;
   void activate() override;
   void terminate() override;
   void setTerminationHandler(std::function<void()> handler) override;

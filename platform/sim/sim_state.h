@@ -128,6 +128,7 @@ struct WindowEntry {
   std::shared_ptr<platform::WindowContent> content;
   platform::MenuAppearance appearance = platform::MenuAppearance::System;
   bool popover = false;
+  bool borderless = false;  // no title bar: the content fills the window
   std::uint64_t underOwnItem = 0;  // a popover's status item
   double arrowX = 0;               // a popover's arrow, from the window's left edge
   std::shared_ptr<std::function<void()>> closed;
@@ -236,6 +237,7 @@ struct SimState {
   std::vector<std::string> revealedFiles;
   std::vector<ChosenMenuRow> chosenRows;
   platform::ActivationPolicy activationPolicy = platform::ActivationPolicy::Regular;
+  platform::PresentationOptions presentationOptions = 0;
   bool terminationRequested = false;
   bool terminationHandled = false;
   std::shared_ptr<std::function<void()>> terminationHandler;

@@ -138,6 +138,14 @@ std::optional<std::string> SimDesktop::perform(const TimelineStep& step) {
         case TimelineTarget::Kind::Point:
           click(step.target.point, step.modifiers, right);
           return std::nullopt;
+        case TimelineTarget::Kind::SettingsSwitch: {
+          const auto point = settingsSwitchPoint(step.target.name);
+          if (!point)
+            return "no row " + quoted(step.target.name) +
+                   " in an Accessibility window of System Settings";
+          click(*point, step.modifiers, right);
+          return std::nullopt;
+        }
         case TimelineTarget::Kind::MenuRow:
           if (!chooseMenuRow(step.target.name))
             return "no enabled row " + quoted(step.target.name) + " in an open menu";

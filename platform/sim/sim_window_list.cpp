@@ -29,9 +29,11 @@ std::vector<platform::WindowInfo> windowList(const SimState& state, bool exclude
 
   if (state.menu)
     add(state.menu->window, state.menu->windowOwner, "", kMenuWindowLayer, state.menu->frame, 1.0);
-  for (const auto& window : state.windows)
+  for (const auto& window : state.windows) {
+    if (const auto* app = state.findApp(window.pid); app && app->app.hidden) continue;
     add(window.number, window.pid, window.window.name, window.window.layer, window.window.bounds,
         window.window.alpha);
+  }
   if (state.world.screens.empty()) return list;
 
   for (const auto& slot : layOutMenuBar(state)) {

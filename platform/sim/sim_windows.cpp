@@ -112,6 +112,15 @@ class SimWindowHandle final : public platform::WindowHandle {
           size.height + (w->window.bounds.height - ownContentFrame(*w).height);
     });
   }
+  void setFrame(Rect frame) override {
+    if (auto core = core_.lock())
+      core->change([n = number_, frame](SimState& state, Outbox&) {
+        auto* w = findWindow(state, n);
+        if (!w || w->popover) return;
+        const Point topLeft = toWindowListPoint(state, {frame.x, frame.maxY()});
+        w->window.bounds = {topLeft.x, topLeft.y, frame.width, frame.height};
+      });
+  }
 
  private:
   static Rect toScreenRect(const SimState& state, const Rect& r) {
@@ -149,9 +158,9 @@ bool ownWindowDark(const SimState& state, const WindowEntry& window) {
 
 Rect ownContentFrame(const WindowEntry& window) {
   Rect r = window.window.bounds;
-  const double top = window.popover             ? kPopoverArrowHeight
-                     : window.window.layer == 0 ? kTitleBarHeight
-                                                : 0;
+  const double top = window.popover                                    ? kPopoverArrowHeight
+                    : window.window.layer == 0 && !window.borderless ? kTitleBarHeight
+                                                                     : 0;
   r.y += top;
   r.height = std::max(0.0, r.height - top);
   return r;
@@ -251,10 +260,11 @@ std::unique_ptr<platform::WindowHandle> SimWindows::openWindow(
   entry.window.layer = options.layer;
   entry.window.alpha = 1.0;
   entry.transient = options.transient;
+  entry.borderless = options.borderless;
   entry.closed = std::make_shared<std::function<void()>>(std::move(closed));
   const auto number = core->change([&](SimState& state, Outbox&) {
     const Point p = toWindowListPoint(state, topLeft);
-    const double titleBar = options.layer == 0 ? kTitleBarHeight : 0;
+    const double titleBar = options.layer == 0 && !options.borderless ? kTitleBarHeight : 0;
     entry.window.bounds = {p.x, p.y - titleBar, size.width, size.height + titleBar};
     return addWindow(state, entry);
   });

@@ -1,5 +1,8 @@
 #include "platform/sim/sim_workspace.h"
 
+#include "platform/sim/sim_apps.h"
+#include "platform/sim/sim_system_settings.h"
+
 #include <cctype>
 
 namespace tucklet::sim {
@@ -20,6 +23,7 @@ platform::RunningApplication describe(const SimState& state, const AppEntry& ent
   app.localizedName = entry.app.localizedName;
   app.icon = iconOf(entry.app.iconTheme, entry.app.iconFile);
   app.active = state.frontmost == entry.app.pid;
+  app.hidden = entry.app.hidden;
   return app;
 }
 
@@ -142,7 +146,10 @@ bool SimWorkspace::openURL(const std::string& url) {
   if (!hasURLScheme(url)) return false;
   auto core = core_.lock();
   if (!core) return false;
-  core->change([&url](SimState& state, Outbox&) { state.openedURLs.push_back(url); });
+  core->change([&url](SimState& state, Outbox& out) {
+    state.openedURLs.push_back(url);
+    openSystemSettings(state, out, url);
+  });
   return true;
 }
 
@@ -150,6 +157,11 @@ void SimWorkspace::revealFile(const std::string& path) {
   auto core = core_.lock();
   if (!core) return;
   core->change([&path](SimState& state, Outbox&) { state.revealedFiles.push_back(path); });
+}
+
+void SimWorkspace::hideApplication(pid_t pid) {
+  if (auto core = core_.lock())
+    core->change([pid](SimState& state, Outbox& out) { hideApp(state, out, pid); });
 }
 
 platform::Connection SimWorkspace::observe(platform::WorkspaceNotification notification,

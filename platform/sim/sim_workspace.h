@@ -23,6 +23,7 @@ class SimWorkspace final : public platform::Workspace {
   platform::ImageRef iconForFile(const std::string& path) const override;
   bool openURL(const std::string& url) override;
   void revealFile(const std::string& path) override;
+  void hideApplication(pid_t pid) override;
   [[nodiscard]] platform::Connection observe(platform::WorkspaceNotification notification,
                                              std::function<void(pid_t pid)> handler) override;
 

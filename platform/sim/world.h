@@ -114,6 +114,7 @@ struct WorldApplication {
   std::string iconTheme;  // icon theme name for the application's icon
   std::string iconFile;   // or an image file
   bool frontmost = false;
+  bool hidden = false;  // put away by a hide request until it is activated again
   bool hung = false;                           // every Accessibility message times out
   std::optional<double> accessibilityLatency;  // per message, overrides the world's
   // The bundle identifier of the process that owns this application's menu windows (the system's
@@ -175,6 +176,7 @@ struct TimelineTarget {
     StatusItem,  // one of this process's status items, by autosave name (`name`)
     Item,        // an application's menu bar item, by its identifier (`name`)
     MenuRow,     // a row of the open menu, by title (`name`)
+    SettingsSwitch,  // the switch of this process's row in System Settings' Accessibility list
   };
   Kind kind = Kind::Point;
   Point point;
@@ -236,6 +238,7 @@ struct World {
   bool darkAppearance = false;  // the system's appearance: menus and the bar drawn dark
 
   bool accessibilityTrusted = true;
+  bool reduceMotion = false;  // the system's "Reduce motion" accessibility setting
   bool screenCaptureApproved = false;
   platform::LoginItemStatus loginItemStatus = platform::LoginItemStatus::NotRegistered;
   bool loginRequiresApproval = false;

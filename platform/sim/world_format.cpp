@@ -367,6 +367,7 @@ World readWorld(const Json& root) {
                        "notch",
                        "pointer",
                        "accessibilityTrusted",
+                       "reduceMotion",
                        "screenCaptureApproved",
                        "loginItemStatus",
                        "loginRequiresApproval",
@@ -403,6 +404,7 @@ World readWorld(const Json& root) {
   }
 
   object.flag("accessibilityTrusted", world.accessibilityTrusted);
+  object.flag("reduceMotion", world.reduceMotion);
   object.flag("screenCaptureApproved", world.screenCaptureApproved);
   if (const Json* status = object.find("loginItemStatus")) {
     world.loginItemStatus = readEnum<platform::LoginItemStatus>(

@@ -88,11 +88,13 @@ TimelineTarget readTarget(const ObjectReader& object, bool pointsAndRows,
   const Choice all[] = {{"point", TimelineTarget::Kind::Point},
                         {"statusItem", TimelineTarget::Kind::StatusItem},
                         {"item", TimelineTarget::Kind::Item},
-                        {"menuRow", TimelineTarget::Kind::MenuRow}};
+                        {"menuRow", TimelineTarget::Kind::MenuRow},
+                        {"settingsSwitch", TimelineTarget::Kind::SettingsSwitch}};
   std::vector<Choice> choices;
   for (const auto& choice : all) {
-    const bool rowOrPoint =
-        choice.kind == TimelineTarget::Kind::Point || choice.kind == TimelineTarget::Kind::MenuRow;
+    const bool rowOrPoint = choice.kind == TimelineTarget::Kind::Point ||
+                            choice.kind == TimelineTarget::Kind::MenuRow ||
+                            choice.kind == TimelineTarget::Kind::SettingsSwitch;
     if (pointsAndRows || !rowOrPoint) choices.push_back(choice);
   }
   std::string names;
@@ -279,7 +281,7 @@ TimelineStep readTimelineAction(const std::string& name, const Json& value, cons
     }
     case Action::Click:
     case Action::RightClick: {
-      ObjectReader object(value, path, {"point", "statusItem", "item", "menuRow", "modifiers"});
+      ObjectReader object(value, path, {"point", "statusItem", "item", "menuRow", "settingsSwitch", "modifiers"});
       step.target = readTarget(object, true, context);
       step.modifiers = readModifiers(object);
       break;

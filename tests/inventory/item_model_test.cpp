@@ -36,6 +36,7 @@ class OwnerWorkspace final : public platform::Workspace {
   platform::ImageRef iconForFile(const std::string&) const override { return nullptr; }
   bool openURL(const std::string&) override { return false; }
   void revealFile(const std::string&) override {}
+  void hideApplication(pid_t) override {}
   platform::Connection observe(platform::WorkspaceNotification,
                                std::function<void(pid_t)>) override {
     return {};

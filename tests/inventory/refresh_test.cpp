@@ -280,6 +280,7 @@ class SignallingWorkspace final : public platform::Workspace {
   }
   bool openURL(const std::string& url) override { return inner_.openURL(url); }
   void revealFile(const std::string& path) override { inner_.revealFile(path); }
+  void hideApplication(pid_t pid) override { inner_.hideApplication(pid); }
   platform::Connection observe(WorkspaceNotification notification,
                                std::function<void(pid_t)> handler) override {
     handlers_.emplace_back(notification, handler);

@@ -64,5 +64,37 @@ TEST(ProgramTimeline, TrustRevokedAfterTheCollapseBringsEveryItemBackWithTheNoti
     EXPECT_FALSE(item.at("displayName").get<std::string>().empty()) << item.dump();
 }
 
+// A first launch (examples/first-run.json, nothing stored): the welcome screen's default button
+// "Grant permission", then Tucklet's switch in System Settings' Accessibility list; onboarding
+// finishes with the setup run, which folds the bar and is remembered in the defaults file.
+TEST(ProgramTimeline, FirstRunFromWelcomeToTheFoldedBar) {
+  Scratch scratch;
+  auto world =
+      nlohmann::json::parse(readText(fs::path(TUCKLET_SOURCE_DIR) / "examples" / "first-run.json"));
+  world["self"]["identifier"] = scratch.bundle();
+  const auto worldFile = scratch.root() / "first-run.json";
+  writeText(worldFile, world.dump(2));
+  const auto out = scratch.root() / "out";
+  Program program(
+      scratch,
+      {"--world", worldFile.string(), "--sim-out", out.string(), "--sim-state", "welcome@3",
+       "--sim-do", "pressKey return@3.5", "--sim-do", R"(click {"settingsSwitch": "Tucklet"}@5.5)",
+       "--sim-state", "done@9", "--sim-quit-after", "9.5"},
+      "tucklet");
+  EXPECT_EQ(program.exitCode(), 0) << program.standardError();
+  EXPECT_EQ(program.standardError().find("tucklet:"), std::string::npos)
+      << "every step found its target: " << program.standardError();
+
+  const auto welcome = readState(out / "welcome.json");
+  EXPECT_EQ(welcome.value("trusted", true), false);
+  EXPECT_EQ(welcome.value("collapsed", true), false);
+  const auto done = readState(out / "done.json");
+  EXPECT_EQ(done.value("trusted", false), true);
+  EXPECT_EQ(done.value("collapsed", false), true) << done.dump();
+  EXPECT_EQ(done.value("visibilityAssertions", 0), 1);
+  platform::PlistUserDefaults stored(scratch.bundle(), scratch.defaults().string());
+  EXPECT_TRUE(stored.boolForKey("setupComplete"));
+}
+
 }  // namespace
 }  // namespace tucklet::programtest

@@ -80,7 +80,7 @@ TEST(TimelineFormat, ErrorLinesNameTheStepAndTheArgument) {
   EXPECT_EQ(
       errorOf(at(0, R"({"at": 1, "click": {"point": {"x": 1, "y": 2}, "item": "raycast.item"}})")),
       "my.json: timeline[0].click.item: give only one of \"point\", \"statusItem\", \"item\", "
-      "\"menuRow\"");
+      "\"menuRow\", \"settingsSwitch\"");
   EXPECT_EQ(errorOf(at(0, R"({"at": 1, "commandDrag": {"menuRow": "Quit", "toX": 3}})")),
             "my.json: timeline[0].commandDrag.menuRow: unknown key");
   EXPECT_EQ(errorOf(at(0, R"({"at": 1, "commandDrag": {"toX": 3}})")),

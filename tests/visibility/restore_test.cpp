@@ -86,7 +86,8 @@ TEST(RestoreTest, RegainingTrustWithSetupCompleteCollapsesWithAFreshInventory) {
 }
 
 // Regained trust belongs to onboarding while it has sent the user to System Settings (it finishes
-// setup itself), and while its window is up the user is still reading it: nothing hides.
+// with the setup run, which folds the bar), and while its window is up the user is still reading
+// it: nothing hides.
 TEST(RestoreTest, RegainingTrustDuringOnboardingLeavesTheBarToIt) {
   for (const bool handOff : {true, false}) {
     SCOPED_TRACE(handOff ? "handing off" : "window shown");
@@ -103,10 +104,10 @@ TEST(RestoreTest, RegainingTrustDuringOnboardingLeavesTheBarToIt) {
     rig.desktop().setTrusted(true);
     rig.advance(3);
     EXPECT_TRUE(controller.engine().trusted());
-    EXPECT_EQ(rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility),
-              scans + (handOff ? 0 : 1));
-    EXPECT_FALSE(controller.engine().collapsed());
-    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
+    EXPECT_EQ(rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility), scans + 1);
+    EXPECT_EQ(controller.engine().collapsed(), handOff);
+    EXPECT_EQ(rig.desktop().visibilityAssertionCount(), handOff ? 1u : 0u);
+    EXPECT_FALSE(onboardingHandingOff(controller));
   }
 }
 
@@ -131,7 +132,7 @@ TEST(RestoreTest, SafetyCheckGivesItsVerdictToTheCaller) {
   // Outside /Applications the system hides Tucklet's own items with everything else.
   auto world = visibilityWorld().build();
   world.self.path = "/Users/x/Downloads/Tucklet.app";
-  TuckletRig rig(world);
+  TuckletRig rig(world, setUpDefaults());
   auto& controller = rig.launch();
   rig.runLoop.drain();
   std::vector<bool> hidden, verdict;

@@ -49,24 +49,6 @@ TEST(SetupRunTest, WithoutTrustItAsksForAccessAndStops) {
   EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
 }
 
-TEST(SetupRunTest, OutsideAnApplicationsFolderItReturnsToOnboarding) {
-  auto world = visibilityWorld().build();
-  world.self.path = "/Users/x/Downloads/Tucklet.app";
-  TuckletRig rig(world);
-  auto& controller = launchForSetup(rig);
-  ASSERT_FALSE(testing::onboardingShown(controller));
-  const auto scans = rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility);
-
-  controller.toggleReveal();  // not set up: the reveal action starts the setup run
-  EXPECT_FALSE(controller.engine().setupInProgress());
-  EXPECT_TRUE(testing::onboardingShown(controller));
-  rig.advance(3);
-  EXPECT_EQ(rig.runLoop.backgroundSubmissions(platform::QualityOfService::Utility), scans);
-  EXPECT_FALSE(controller.preferences().setupComplete());
-  EXPECT_FALSE(controller.engine().collapsed());
-  EXPECT_EQ(rig.desktop().visibilityAssertionCount(), 0u);
-}
-
 TEST(SetupRunTest, NativeSetupScansThenHidesAndRemembersIt) {
   TuckletRig rig(visibilityWorld().build());
   auto& controller = launchForSetup(rig);

@@ -15,6 +15,7 @@
 
 #include "platform/qt/gui/image_painter.h"
 #include "platform/qt/gui/window_picture.h"
+#include "platform/sim/sim_system_settings.h"
 
 namespace tucklet::sim {
 
@@ -272,12 +273,109 @@ void drawMenu(QPainter& painter, const OpenMenu& menu, const QRectF& r, double s
   }
 }
 
+
+// System Settings' Accessibility pane: the sidebar, the pane's title and explanation, and the list
+// of applications with this process's row and its switch, on when it is trusted.
+void drawAccessibilityPane(QPainter& painter, const Canvas& canvas, const Rect& bounds,
+                           double primaryTop, const World& world, double s) {
+  const auto layout = accessibilityPaneLayout(bounds);
+  const auto r = canvas.fromWindowList(bounds, primaryTop);
+  painter.save();
+  QPainterPath shape;
+  shape.addRoundedRect(r, 10 * s, 10 * s);
+  drawShadow(painter, r, 10 * s, s);
+  painter.setClipPath(shape);
+  painter.fillRect(r, QColor(246, 246, 246));
+  const auto sidebar = canvas.fromWindowList(layout.sidebar, primaryTop);
+  painter.fillRect(sidebar, QColor(232, 232, 236));
+  painter.fillRect(QRectF(sidebar.right() - 0.5 * s, sidebar.top(), 0.5 * s, sidebar.height()),
+                   QColor(0, 0, 0, 30));
+  // Traffic lights and the sidebar's entries, "Privacy & Security" chosen.
+  const QColor lights[] = {QColor(255, 95, 87), QColor(254, 188, 46), QColor(40, 200, 64)};
+  for (int i = 0; i < 3; ++i) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(lights[i]);
+    painter.drawEllipse(QPointF(r.left() + (20 + 20 * i) * s, r.top() + 20 * s), 6 * s, 6 * s);
+  }
+  const char* entries[] = {"Wi-Fi",         "Bluetooth",          "Network",  "Notifications",
+                           "Sound",         "Focus",              "General",  "Appearance",
+                           "Accessibility", "Control Centre",     "Displays", "Desktop & Dock",
+                           "Battery",       "Privacy & Security", "Users & Groups"};
+  painter.setFont(textFont(13, s));
+  double y = r.top() + 52 * s;
+  for (const auto* entry : entries) {
+    const QRectF line(sidebar.left() + 10 * s, y, sidebar.width() - 20 * s, 26 * s);
+    const bool chosen = std::string(entry) == "Privacy & Security";
+    if (chosen) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(QColor(10, 122, 255));
+      painter.drawRoundedRect(line, 6 * s, 6 * s);
+    }
+    painter.setPen(chosen ? Qt::white : QColor(30, 30, 30));
+    painter.drawText(line.adjusted(10 * s, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, entry);
+    y += 28 * s;
+    if (y > r.bottom() - 30 * s) break;
+  }
+  // The pane's title bar and explanation.
+  const double left = sidebar.right() + 20 * s;
+  const double width = r.right() - 20 * s - left;
+  painter.setPen(QColor(30, 30, 30));
+  painter.setFont(textFont(15, s, QFont::DemiBold));
+  painter.drawText(QRectF(left, r.top() + 8 * s, width, 26 * s), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::fromUtf8("\u2039  Accessibility"));
+  painter.setPen(QColor(90, 90, 90));
+  painter.setFont(textFont(12, s));
+  painter.drawText(QRectF(left, r.top() + 56 * s, width, 60 * s),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                   "Allow the applications below to control your computer.");
+  // The list: this process's row with its switch, and the + and − buttons below.
+  const auto list = canvas.fromWindowList(layout.list, primaryTop);
+  painter.setPen(QPen(QColor(0, 0, 0, 28), s));
+  painter.setBrush(Qt::white);
+  painter.drawRoundedRect(list, 8 * s, 8 * s);
+  const auto row = canvas.fromWindowList(layout.row, primaryTop);
+  painter.fillRect(QRectF(row.left() + 12 * s, row.bottom(), row.width() - 24 * s, 0.5 * s),
+                   QColor(0, 0, 0, 30));
+  platform::Image icon;
+  icon.kind = platform::Image::Kind::ThemeIcon;
+  icon.name = "application-x-executable";
+  platform::paintImage(painter, icon,
+                       QRectF(row.left() + 12 * s, row.center().y() - 13 * s, 26 * s, 26 * s),
+                       QColor(30, 30, 30));
+  painter.setPen(QColor(30, 30, 30));
+  painter.setFont(textFont(13, s));
+  painter.drawText(QRectF(row.left() + 48 * s, row.top(), row.width() - 120 * s, row.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(world.self.name));
+  const auto toggle = canvas.fromWindowList(layout.toggle, primaryTop);
+  const bool on = world.accessibilityTrusted;
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(on ? QColor(10, 122, 255) : QColor(210, 210, 214));
+  painter.drawRoundedRect(toggle, toggle.height() / 2, toggle.height() / 2);
+  const double knob = toggle.height() - 4 * s;
+  painter.setBrush(Qt::white);
+  painter.drawEllipse(QRectF(on ? toggle.right() - 2 * s - knob : toggle.left() + 2 * s,
+                             toggle.top() + 2 * s, knob, knob));
+  painter.setPen(QColor(120, 120, 120));
+  painter.setFont(textFont(15, s));
+  const QRectF buttons(list.left() + 12 * s, list.top() + 50 * s, 60 * s, 30 * s);
+  painter.drawText(buttons, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8("+   \u2212"));
+  painter.restore();
+}
+
 // One of this process's own windows: a popover's material and arrow, or a window with its title
 // bar, and the content's own picture inside.
 void drawOwnWindow(QPainter& painter, const OwnWindowInfo& window, const QRectF& r,
                    const QRectF& content, double s) {
   const auto& palette = paletteFor(window.dark);
   QPainterPath shape;
+  if (window.borderless) {
+    // A borderless window is its content alone, drawn where it stands.
+    if (auto* picture = dynamic_cast<platform::WindowPicture*>(window.content.get())) {
+      const auto image = picture->picture(s);
+      if (!image.isNull()) painter.drawImage(QRectF(content.topLeft(), QSizeF(image.size())), image);
+    }
+    return;
+  }
   if (window.popover) {
     const double radius = kPopoverCornerRadius * s;
     const QRectF body(content.left(), content.top(), content.width(), content.height());
@@ -384,6 +482,10 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
   // Ordinary windows of other applications, back to front.
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     if (it->layer != 0 || isOwn(it->number)) continue;
+    if (it->ownerName == "System Settings" && it->name == kAccessibilityWindowName) {
+      drawAccessibilityPane(painter, canvas, it->bounds, primaryTop, world, scale_);
+      continue;
+    }
     const auto r = canvas.fromWindowList(it->bounds, primaryTop);
     painter.setPen(QPen(QColor(0, 0, 0, 60), scale_));
     painter.setBrush(QColor(250, 250, 250));

@@ -119,6 +119,7 @@ class HostedSettingsContent final : public platform::WindowContent, public platf
     if (!first && changed && appearanceChanged_) appearanceChanged_();
   }
   QImage picture(double scale) override { return window_ ? window_->picture(scale) : QImage(); }
+  std::uint64_t revision() const override { return inner_.revision(); }
 
  private:
   QPointer<SettingsWindowWidget> window_;
