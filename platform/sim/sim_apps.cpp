@@ -112,6 +112,8 @@ void loadWorld(SimState& state, World world) {
   self.bundleIdentifier = state.world.self.identifier;
   self.bundlePath = state.world.self.path;
   self.localizedName = state.world.self.name;
+  self.iconTheme = state.world.self.iconTheme;
+  self.iconFile = state.world.self.iconFile;
   addApp(state, std::move(self), true);
 }
 

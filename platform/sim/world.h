@@ -158,6 +158,8 @@ struct SelfBundle {
   std::string path = "/Applications/Tucklet.app";
   std::optional<std::string> identifier = "local.quenby.Quiverly";
   std::string name = "Tucklet";
+  std::string iconTheme;  // the bundle's icon (an icon theme name or an image file); the workspace
+  std::string iconFile;   // shows the generic application icon without either
   std::map<std::string, std::string> infoKeys;  // "CFBundleShortVersionString", "SUFeedURL", ...
 };
 

@@ -272,12 +272,15 @@ InstalledBundle readInstalled(const Json& value, const std::string& path) {
 }
 
 SelfBundle readSelf(const Json& value, const std::string& path) {
-  ObjectReader object(value, path, {"pid", "path", "identifier", "name", "infoKeys"});
+  ObjectReader object(value, path,
+                      {"pid", "path", "identifier", "name", "iconTheme", "iconFile", "infoKeys"});
   SelfBundle self;
   object.integer("pid", self.pid, NumberRange::between(1, kMaxPid));
   object.text("path", self.path);
   object.text("identifier", self.identifier);
   object.text("name", self.name);
+  object.text("iconTheme", self.iconTheme);
+  object.text("iconFile", self.iconFile);
   if (const Json* keys = object.find("infoKeys")) {
     expectObject(*keys, object.pathOf("infoKeys"));
     for (const auto& [key, entry] : keys->items()) {

@@ -273,11 +273,11 @@ void drawMenu(QPainter& painter, const OpenMenu& menu, const QRectF& r, double s
   }
 }
 
-
 // System Settings' Accessibility pane: the sidebar, the pane's title and explanation, and the list
 // of applications with this process's row and its switch, on when it is trusted.
 void drawAccessibilityPane(QPainter& painter, const Canvas& canvas, const Rect& bounds,
-                           double primaryTop, const World& world, double s) {
+                           double primaryTop, const SimDesktop& desktop, const World& world,
+                           double s) {
   const auto layout = accessibilityPaneLayout(bounds);
   const auto r = canvas.fromWindowList(bounds, primaryTop);
   painter.save();
@@ -297,10 +297,10 @@ void drawAccessibilityPane(QPainter& painter, const Canvas& canvas, const Rect& 
     painter.setBrush(lights[i]);
     painter.drawEllipse(QPointF(r.left() + (20 + 20 * i) * s, r.top() + 20 * s), 6 * s, 6 * s);
   }
-  const char* entries[] = {"Wi-Fi",         "Bluetooth",          "Network",  "Notifications",
-                           "Sound",         "Focus",              "General",  "Appearance",
-                           "Accessibility", "Control Centre",     "Displays", "Desktop & Dock",
-                           "Battery",       "Privacy & Security", "Users & Groups"};
+  const char* entries[] = {
+      "Wi-Fi",    "Bluetooth",      "Network",    "Notifications",      "Sound",
+      "Focus",    "General",        "Appearance", "Accessibility",      "Control Centre",
+      "Displays", "Desktop & Dock", "Battery",    "Privacy & Security", "Users & Groups"};
   painter.setFont(textFont(13, s));
   double y = r.top() + 52 * s;
   for (const auto* entry : entries) {
@@ -336,12 +336,11 @@ void drawAccessibilityPane(QPainter& painter, const Canvas& canvas, const Rect& 
   const auto row = canvas.fromWindowList(layout.row, primaryTop);
   painter.fillRect(QRectF(row.left() + 12 * s, row.bottom(), row.width() - 24 * s, 0.5 * s),
                    QColor(0, 0, 0, 30));
-  platform::Image icon;
-  icon.kind = platform::Image::Kind::ThemeIcon;
-  icon.name = "application-x-executable";
-  platform::paintImage(painter, icon,
-                       QRectF(row.left() + 12 * s, row.center().y() - 13 * s, 26 * s, 26 * s),
-                       QColor(30, 30, 30));
+  const auto icon = desktop.workspace().iconForFile(world.self.path);
+  if (icon)
+    platform::paintImage(painter, *icon,
+                         QRectF(row.left() + 12 * s, row.center().y() - 13 * s, 26 * s, 26 * s),
+                         QColor(30, 30, 30));
   painter.setPen(QColor(30, 30, 30));
   painter.setFont(textFont(13, s));
   painter.drawText(QRectF(row.left() + 48 * s, row.top(), row.width() - 120 * s, row.height()),
@@ -372,7 +371,8 @@ void drawOwnWindow(QPainter& painter, const OwnWindowInfo& window, const QRectF&
     // A borderless window is its content alone, drawn where it stands.
     if (auto* picture = dynamic_cast<platform::WindowPicture*>(window.content.get())) {
       const auto image = picture->picture(s);
-      if (!image.isNull()) painter.drawImage(QRectF(content.topLeft(), QSizeF(image.size())), image);
+      if (!image.isNull())
+        painter.drawImage(QRectF(content.topLeft(), QSizeF(image.size())), image);
     }
     return;
   }
@@ -483,7 +483,7 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     if (it->layer != 0 || isOwn(it->number)) continue;
     if (it->ownerName == "System Settings" && it->name == kAccessibilityWindowName) {
-      drawAccessibilityPane(painter, canvas, it->bounds, primaryTop, world, scale_);
+      drawAccessibilityPane(painter, canvas, it->bounds, primaryTop, desktop_, world, scale_);
       continue;
     }
     const auto r = canvas.fromWindowList(it->bounds, primaryTop);
