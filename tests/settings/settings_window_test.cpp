@@ -174,6 +174,11 @@ TEST(SettingsWindow, ClicksThroughTheDesktopReachTheDefaultsFile) {
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(windows.front().frame, frame);
   EXPECT_NE(rig.buttonTitled("Delete Group"), nullptr);
+  // Command-W closes it too.
+  rig.desktop().pressKey(13, platform::ModifierCommand);
+  rig.settle();
+  EXPECT_FALSE(rig.controller().settingsWindow().windowVisible());
+  EXPECT_TRUE(rig.desktop().ownWindows().empty());
 }
 
 TEST(SettingsWindow, TheRecorderRecordsThroughTheDesktopAndAcrossRebuilds) {

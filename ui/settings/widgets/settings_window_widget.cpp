@@ -104,7 +104,19 @@ class HostedSettingsContent final : public platform::WindowContent, public platf
     }
     inner_.mouseEvent(event, local);
   }
-  void keyEvent(const platform::InputEvent& event) override { inner_.keyEvent(event); }
+  void keyEvent(const platform::InputEvent& event) override {
+    // Command-W closes the window, unless a shortcut is being recorded: then it is the shortcut.
+    constexpr std::uint16_t keyW = 13;
+    if (window_ && event.type == platform::EventType::KeyDown && event.keyCode == keyW &&
+        (event.modifiers & (platform::ModifierShift | platform::ModifierControl |
+                            platform::ModifierOption | platform::ModifierCommand)) ==
+            platform::ModifierCommand &&
+        !recordingButton(window_)) {
+      window_->close();
+      return;
+    }
+    inner_.keyEvent(event);
+  }
   void keyChanged(bool isKey) override {
     inner_.keyChanged(isKey);
     // The keyboard went to another window: nothing to record any more.
