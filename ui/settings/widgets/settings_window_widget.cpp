@@ -283,6 +283,30 @@ void SettingsWindowWidget::dropHostWindow() {
   hide();
 }
 
+void SettingsWindowWidget::popUpMenu(PopUpButton& picker) {
+  const auto frame = host_ ? host_->contentFrame() : std::nullopt;
+  if (!frame) return;
+  platform::MenuModel menu;
+  menu.minimumWidth = picker.width();
+  QPointer<PopUpButton> target(&picker);
+  for (int i = 0; i < picker.count(); ++i) {
+    platform::MenuRow row;
+    row.title = picker.itemText(i).toStdString();
+    row.checked = i == picker.currentIndex();
+    row.action = [target, i] {
+      // The pane may have been built again while the menu was open.
+      if (!target) return;
+      target->setCurrentIndex(i);
+      Q_EMIT target->activated(i);
+    };
+    menu.rows.push_back(std::move(row));
+  }
+  // Below the picker, its left edges in line.
+  const QPoint corner = picker.mapTo(this, QPoint(0, picker.height()));
+  context_.platform.menus.popUpAt(menu, {frame->x + corner.x(), frame->maxY() - corner.y()}, {},
+                                  {});
+}
+
 void SettingsWindowWidget::closeEvent(QCloseEvent* event) {
   // Closing only orders the window out; it is made once.
   event->ignore();
@@ -445,6 +469,12 @@ void SettingsWindowWidget::rebuildPane() {
           field->setCursorPosition(cursor);
       }
     }
+  }
+  // On the platform, pickers pop their entries up as the platform's menus.
+  if (hosted()) {
+    for (auto* box : content->findChildren<QComboBox*>())
+      if (auto* picker = dynamic_cast<PopUpButton*>(box))
+        picker->popUpMenu = [this](PopUpButton& p) { popUpMenu(p); };
   }
   if (!recordingName.isEmpty()) {
     auto* again = paneKey == lastPane_ ? recorderNamed(content, recordingName) : nullptr;
