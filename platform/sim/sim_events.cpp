@@ -193,6 +193,12 @@ void routeEvent(SimState& state, Outbox& out, InputEvent event) {
       state.world.pointer = event.location;
       trackPointer(state, p);
       const auto hit = hitTest(state, p);
+      // A press in one of this process's windows drags there, wherever the pointer goes.
+      if (state.pressedWindow != 0) {
+        postMouseToWindow(state, effects, state.pressedWindow, event, p);
+        target = state.selfPid();
+        break;
+      }
       if (isOwnWindow(state, hit)) postMouseToWindow(state, effects, hit.window, event, p);
       target = ownerOfHit(state, hit);
       break;

@@ -65,15 +65,31 @@ class SettingsRig {
 
   BarController& controller() { return *delegate_->controller; }
   sim::SimDesktop& desktop() { return *desktop_; }
+  // Where a point of a widget of the window is on the desktop's screen.
+  platform::Point screenPoint(const QWidget* widget, QPoint at = {-1, -1}) {
+    auto* settings = dynamic_cast<settings_ui::SettingsWindowWidget*>(window());
+    if (!settings || !settings->hostWindow()) return {};
+    const auto frame = settings->hostWindow()->contentFrame();
+    if (!frame) return {};
+    const QPoint local = widget->mapTo(settings, at.x() < 0 ? widget->rect().center() : at);
+    return {frame->x + local.x() + 0.5, frame->maxY() - local.y() - 0.5};
+  }
   // A person's click on a widget of the window, through the desktop's pointer.
   void clickOn(const QWidget* widget, QPoint at = {-1, -1}) {
-    auto* settings = dynamic_cast<settings_ui::SettingsWindowWidget*>(window());
-    ASSERT_TRUE(settings && settings->hostWindow());
-    const auto frame = settings->hostWindow()->contentFrame();
-    ASSERT_TRUE(frame);
-    const QPoint local = widget->mapTo(settings, at.x() < 0 ? widget->rect().center() : at);
-    desktop().click({frame->x + local.x() + 0.5, frame->maxY() - local.y() - 0.5});
+    desktop().click(screenPoint(widget, at));
     settle();
+  }
+  // A press at `from`, the pointer moved to `to` with the button held, and the release there.
+  void drag(platform::Point from, platform::Point to) {
+    for (const auto& [type, where] : {std::pair{platform::EventType::LeftMouseDown, from},
+                                      std::pair{platform::EventType::MouseMoved, to},
+                                      std::pair{platform::EventType::LeftMouseUp, to}}) {
+      platform::InputEvent event;
+      event.type = type;
+      event.location = where;
+      desktop().windowServer().postEvent(event);
+      settle();
+    }
   }
   void settle() {
     runLoop.advance(0.05);
@@ -252,6 +268,12 @@ TEST(SettingsWindow, HideAfterFollowsAutoHideAndKeepsItsRange) {
   slider = rig.find<QSlider>("general.collapseDelay");
   slider->setValue(1'000'000);
   EXPECT_EQ(rig.controller().preferences().collapseDelay(), 30);
+
+  // Dragging the knob with the desktop's pointer past the left end stops at the minimum.
+  slider = rig.find<QSlider>("general.collapseDelay");
+  const auto knob = rig.screenPoint(slider, {slider->width() - 6, slider->height() / 2});
+  rig.drag(knob, {knob.x - slider->width() - 40, knob.y});
+  EXPECT_EQ(rig.controller().preferences().collapseDelay(), 2);
 }
 
 TEST(SettingsWindow, ARulesConditionChangeKeepsItsOtherFields) {

@@ -67,6 +67,7 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
       buttons = button;
       target = targetAt(widget_, pos);
       pressed_ = target;
+      pressedButton_ = button;
       // A click focuses what takes focus by click, as a click in a key window does.
       for (QWidget* w = target; w; w = w->isWindow() ? nullptr : w->parentWidget()) {
         if (w->focusPolicy() & Qt::ClickFocus) {
@@ -81,9 +82,16 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
       button = event.type == EventType::LeftMouseUp ? Qt::LeftButton : Qt::RightButton;
       target = pressed_ ? pressed_.data() : targetAt(widget_, pos);
       pressed_ = nullptr;
+      pressedButton_ = Qt::NoButton;
       break;
     case EventType::MouseMoved:
-      target = targetAt(widget_, pos);
+      // A drag: the move goes to what the press went to, with its button held.
+      if (pressed_) {
+        target = pressed_;
+        buttons = pressedButton_;
+      } else {
+        target = targetAt(widget_, pos);
+      }
       break;
     default:
       return;
