@@ -203,10 +203,14 @@ void routeEvent(SimState& state, Outbox& out, InputEvent event) {
       target = ownerOfHit(state, hit);
       break;
     }
-    case EventType::ScrollWheel:
+    case EventType::ScrollWheel: {
       state.world.pointer = event.location;
-      target = ownerOfHit(state, hitTest(state, p));
+      const auto hit = hitTest(state, p);
+      // This process's windows scroll what is under the pointer.
+      if (isOwnWindow(state, hit)) postMouseToWindow(state, effects, hit.window, event, p);
+      target = ownerOfHit(state, hit);
       break;
+    }
     case EventType::KeyDown:
     case EventType::KeyUp:
       // Keys go to the menu being tracked, else to this process's key window, else to the

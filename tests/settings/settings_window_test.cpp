@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 
@@ -177,6 +179,20 @@ TEST(SettingsWindow, ClicksThroughTheDesktopReachTheDefaultsFile) {
   EXPECT_EQ(rig.controller().preferences().features().groups.size(), 1u);
   EXPECT_TRUE(rig.stored().at("features").isData());
   EXPECT_NE(rig.buttonTitled("Delete Group"), nullptr);
+
+  // The desktop's scroll wheel scrolls the pane under the pointer.
+  rig.controller().settingsWindow().setSettingsTab("about");
+  auto* pane = rig.find<QScrollArea>("pane");
+  ASSERT_NE(pane, nullptr);
+  ASSERT_GT(pane->verticalScrollBar()->maximum(), 0);
+  platform::InputEvent wheel;
+  wheel.type = platform::EventType::ScrollWheel;
+  wheel.location = rig.screenPoint(pane->viewport());
+  wheel.scrollDeltaY = -60;  // the content moves up
+  rig.desktop().windowServer().postEvent(wheel);
+  rig.settle();
+  EXPECT_GT(pane->verticalScrollBar()->value(), 0);
+  rig.controller().settingsWindow().setSettingsTab("groups");
 
   // The title bar's close button orders the window out; it comes back where it was, as it was.
   const auto frame = rig.desktop().ownWindows().front().frame;

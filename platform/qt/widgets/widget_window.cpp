@@ -5,6 +5,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleFactory>
+#include <QWheelEvent>
+
+#include <cmath>
 
 #include "platform/qt/gui/key_codes.h"
 
@@ -93,6 +96,21 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
         target = targetAt(widget_, pos);
       }
       break;
+    case EventType::ScrollWheel: {
+      // Points of scrolling, positive upwards, as a wheel's eighths of a degree (15 points a
+      // notch) and as pixels. Qt hands a wheel event it did not get from the system to its
+      // receiver only: it travels up from the child under the pointer here, until one takes it.
+      const QPoint pixels(static_cast<int>(std::lround(event.scrollDeltaX)),
+                          static_cast<int>(std::lround(event.scrollDeltaY)));
+      for (QWidget* w = targetAt(widget_, pos); w; w = w->parentWidget()) {
+        QWheelEvent wheel(w->mapFrom(widget_, windowPos), widget_->mapToGlobal(windowPos), pixels,
+                          pixels * 8, Qt::NoButton, qtModifiers(event.modifiers), Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(w, &wheel);
+        if (wheel.isAccepted() || w == widget_) break;
+      }
+      return;
+    }
     default:
       return;
   }

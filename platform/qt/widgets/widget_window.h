@@ -2,9 +2,10 @@
 // (`platform::Windows`): the widget is laid out and "shown" for Qt without a window of its own on
 // the display, the platform's pointer and key events reach it as ordinary Qt mouse and key events
 // (a press goes to the child under the pointer and gives it focus when it takes focus by click,
-// moves until the release go to that child with the button held, keys go to the focused child
-// and travel up to its parents while unhandled), it is drawn for the platform at any scale, and it
-// wears a light or a dark palette as its window's appearance says.
+// moves until the release go to that child with the button held, the scroll wheel to the child
+// under the pointer, keys to the focused child and up to its parents while unhandled), it is drawn
+// for the platform at any scale, and it wears a light or a dark palette as its window's appearance
+// says.
 //
 // Needs a QApplication. The widget stays the caller's; the content does nothing once it is gone.
 #pragma once

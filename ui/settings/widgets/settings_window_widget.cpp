@@ -182,6 +182,7 @@ SettingsWindowWidget::SettingsWindowWidget(SettingsContext& context, std::functi
   title_->setContentsMargins(24, 14, 24, 10);
   paneColumn_->addWidget(title_);
   scroll_ = new QScrollArea(pane);
+  scroll_->setObjectName("pane");
   scroll_->setWidgetResizable(true);
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
