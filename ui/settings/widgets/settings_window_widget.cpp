@@ -1,5 +1,6 @@
 #include "ui/settings/widgets/settings_window_widget.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -503,12 +504,21 @@ void SettingsWindowWidget::rebuildBanner() {
 }
 
 QImage SettingsWindowWidget::picture(double ratio) {
-  QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(ratio);
+  // Widgets draw themselves at whole pixel densities only (at 0.97 they would draw at 1 and
+  // overflow the picture): drawn at the next whole density, then scaled down smoothly.
+  const double drawn = std::max(1.0, std::ceil(ratio));
+  QImage image(size() * drawn, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(drawn);
   image.fill(theme_.window);
-  QPainter painter(&image);
-  render(&painter);
-  return image;
+  {
+    QPainter painter(&image);
+    render(&painter);
+  }
+  if (drawn == ratio) return image;
+  QImage scaled = image.scaled((QSizeF(size()) * ratio).toSize(), Qt::IgnoreAspectRatio,
+                               Qt::SmoothTransformation);
+  scaled.setDevicePixelRatio(ratio);
+  return scaled;
 }
 
 SettingsViewFactory makeSettingsViews(std::function<bool()> dark) {
