@@ -7,6 +7,7 @@
 #include <QStyleFactory>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/qt/gui/key_codes.h"
@@ -158,15 +159,21 @@ QImage WidgetWindowContent::picture(double scale) {
   if (!widget_) return {};
   const QSize pixels = (QSizeF(widget_->size()) * scale).toSize();
   if (pixels.isEmpty()) return {};
-  QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(scale);
+  // Widgets draw themselves at whole pixel densities only (at 0.97 they would draw at 1 and
+  // overflow the picture): drawn at the next whole density, then scaled down smoothly.
+  const double drawn = std::max(1.0, std::ceil(scale));
+  QImage image((QSizeF(widget_->size()) * drawn).toSize(), QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(drawn);
   image.fill(Qt::transparent);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   widget_->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
   painter.end();
-  return image;
+  if (drawn == scale) return image;
+  QImage scaled = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  scaled.setDevicePixelRatio(scale);
+  return scaled;
 }
 
 QPalette appearancePalette(bool dark) {
