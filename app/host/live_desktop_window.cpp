@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -144,6 +145,22 @@ void LiveDesktopWindow::mousePressEvent(QMouseEvent* event) {
 void LiveDesktopWindow::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) postMouse(EventType::LeftMouseUp, event);
   if (event->button() == Qt::RightButton) postMouse(EventType::RightMouseUp, event);
+}
+
+void LiveDesktopWindow::wheelEvent(QWheelEvent* event) {
+  const auto point = screenPointAt(event->position());
+  if (!point) return;
+  // Points of scrolling: a trackpad's pixels, else a wheel's notches at 15 points each.
+  const QPointF delta = event->pixelDelta().isNull() ? QPointF(event->angleDelta()) / 8.0
+                                                     : QPointF(event->pixelDelta());
+  platform::InputEvent input;
+  input.type = EventType::ScrollWheel;
+  input.location = *point;
+  input.modifiers = macModifiers(event->modifiers());
+  input.scrollDeltaX = delta.x();
+  input.scrollDeltaY = delta.y();
+  desktop_.windowServer().postEvent(input);
+  event->accept();
 }
 
 void LiveDesktopWindow::keyPressEvent(QKeyEvent* event) {

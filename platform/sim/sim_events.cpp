@@ -210,14 +210,24 @@ void routeEvent(SimState& state, Outbox& out, InputEvent event) {
       state.world.pointer = event.location;
       trackPointer(state, p);
       const auto hit = hitTest(state, p);
+      // A press in one of this process's windows drags there, wherever the pointer goes.
+      if (state.pressedWindow != 0) {
+        postMouseToWindow(state, effects, state.pressedWindow, event, p);
+        target = state.selfPid();
+        break;
+      }
       if (isOwnWindow(state, hit)) postMouseToWindow(state, effects, hit.window, event, p);
       target = ownerOfHit(state, hit);
       break;
     }
-    case EventType::ScrollWheel:
+    case EventType::ScrollWheel: {
       state.world.pointer = event.location;
-      target = ownerOfHit(state, hitTest(state, p));
+      const auto hit = hitTest(state, p);
+      // This process's windows scroll what is under the pointer.
+      if (isOwnWindow(state, hit)) postMouseToWindow(state, effects, hit.window, event, p);
+      target = ownerOfHit(state, hit);
       break;
+    }
     case EventType::KeyDown:
     case EventType::KeyUp:
       // Keys go to the menu being tracked, else to this process's key window, else to the

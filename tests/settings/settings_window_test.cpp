@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 
@@ -65,15 +67,31 @@ class SettingsRig {
 
   BarController& controller() { return *delegate_->controller; }
   sim::SimDesktop& desktop() { return *desktop_; }
+  // Where a point of a widget of the window is on the desktop's screen.
+  platform::Point screenPoint(const QWidget* widget, QPoint at = {-1, -1}) {
+    auto* settings = dynamic_cast<settings_ui::SettingsWindowWidget*>(window());
+    if (!settings || !settings->hostWindow()) return {};
+    const auto frame = settings->hostWindow()->contentFrame();
+    if (!frame) return {};
+    const QPoint local = widget->mapTo(settings, at.x() < 0 ? widget->rect().center() : at);
+    return {frame->x + local.x() + 0.5, frame->maxY() - local.y() - 0.5};
+  }
   // A person's click on a widget of the window, through the desktop's pointer.
   void clickOn(const QWidget* widget, QPoint at = {-1, -1}) {
-    auto* settings = dynamic_cast<settings_ui::SettingsWindowWidget*>(window());
-    ASSERT_TRUE(settings && settings->hostWindow());
-    const auto frame = settings->hostWindow()->contentFrame();
-    ASSERT_TRUE(frame);
-    const QPoint local = widget->mapTo(settings, at.x() < 0 ? widget->rect().center() : at);
-    desktop().click({frame->x + local.x() + 0.5, frame->maxY() - local.y() - 0.5});
+    desktop().click(screenPoint(widget, at));
     settle();
+  }
+  // A press at `from`, the pointer moved to `to` with the button held, and the release there.
+  void drag(platform::Point from, platform::Point to) {
+    for (const auto& [type, where] : {std::pair{platform::EventType::LeftMouseDown, from},
+                                      std::pair{platform::EventType::MouseMoved, to},
+                                      std::pair{platform::EventType::LeftMouseUp, to}}) {
+      platform::InputEvent event;
+      event.type = type;
+      event.location = where;
+      desktop().windowServer().postEvent(event);
+      settle();
+    }
   }
   void settle() {
     runLoop.advance(0.05);
@@ -162,6 +180,20 @@ TEST(SettingsWindow, ClicksThroughTheDesktopReachTheDefaultsFile) {
   EXPECT_TRUE(rig.stored().at("features").isData());
   EXPECT_NE(rig.buttonTitled("Delete Group"), nullptr);
 
+  // The desktop's scroll wheel scrolls the pane under the pointer.
+  rig.controller().settingsWindow().setSettingsTab("about");
+  auto* pane = rig.find<QScrollArea>("pane");
+  ASSERT_NE(pane, nullptr);
+  ASSERT_GT(pane->verticalScrollBar()->maximum(), 0);
+  platform::InputEvent wheel;
+  wheel.type = platform::EventType::ScrollWheel;
+  wheel.location = rig.screenPoint(pane->viewport());
+  wheel.scrollDeltaY = -60;  // the content moves up
+  rig.desktop().windowServer().postEvent(wheel);
+  rig.settle();
+  EXPECT_GT(pane->verticalScrollBar()->value(), 0);
+  rig.controller().settingsWindow().setSettingsTab("groups");
+
   // The title bar's close button orders the window out; it comes back where it was, as it was.
   const auto frame = rig.desktop().ownWindows().front().frame;
   const double primaryHeight = rig.desktop().screens().screens().front().frame.height;
@@ -174,6 +206,11 @@ TEST(SettingsWindow, ClicksThroughTheDesktopReachTheDefaultsFile) {
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(windows.front().frame, frame);
   EXPECT_NE(rig.buttonTitled("Delete Group"), nullptr);
+  // Command-W closes it too.
+  rig.desktop().pressKey(13, platform::ModifierCommand);
+  rig.settle();
+  EXPECT_FALSE(rig.controller().settingsWindow().windowVisible());
+  EXPECT_TRUE(rig.desktop().ownWindows().empty());
 }
 
 TEST(SettingsWindow, TheRecorderRecordsThroughTheDesktopAndAcrossRebuilds) {
@@ -247,6 +284,12 @@ TEST(SettingsWindow, HideAfterFollowsAutoHideAndKeepsItsRange) {
   slider = rig.find<QSlider>("general.collapseDelay");
   slider->setValue(1'000'000);
   EXPECT_EQ(rig.controller().preferences().collapseDelay(), 30);
+
+  // Dragging the knob with the desktop's pointer past the left end stops at the minimum.
+  slider = rig.find<QSlider>("general.collapseDelay");
+  const auto knob = rig.screenPoint(slider, {slider->width() - 6, slider->height() / 2});
+  rig.drag(knob, {knob.x - slider->width() - 40, knob.y});
+  EXPECT_EQ(rig.controller().preferences().collapseDelay(), 2);
 }
 
 TEST(SettingsWindow, ARulesConditionChangeKeepsItsOtherFields) {
@@ -265,7 +308,10 @@ TEST(SettingsWindow, ARulesConditionChangeKeepsItsOtherFields) {
   auto* when = rig.find<QComboBox>(QString::fromStdString("rule." + rule.id.text() + ".condition"));
   ASSERT_NE(when, nullptr);
   EXPECT_EQ(when->currentText(), "Active application");
-  Q_EMIT when->activated(3);
+  // The picker pops its entries up as a menu of the desktop's; choosing one changes the rule.
+  rig.clickOn(when);
+  ASSERT_TRUE(rig.desktop().chooseMenuRow("Time of day"));
+  rig.settle();
   auto changed = rule;
   changed.condition = RuleCondition::timeRange;
   ASSERT_EQ(prefs.features().rules.size(), 1u);

@@ -4,6 +4,11 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleFactory>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
 
 #include "platform/qt/gui/key_codes.h"
 
@@ -89,6 +94,7 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
       buttons = button;
       target = targetAt(widget_, pos);
       pressed_ = target;
+      pressedButton_ = button;
       // A click focuses what takes focus by click, as a click in a key window does.
       for (QWidget* w = target; w; w = w->isWindow() ? nullptr : w->parentWidget()) {
         if (w->focusPolicy() & Qt::ClickFocus) {
@@ -103,10 +109,32 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
       button = event.type == EventType::LeftMouseUp ? Qt::LeftButton : Qt::RightButton;
       target = pressed_ ? pressed_.data() : targetAt(widget_, pos);
       pressed_ = nullptr;
+      pressedButton_ = Qt::NoButton;
       break;
     case EventType::MouseMoved:
-      target = targetAt(widget_, pos);
+      // A drag: the move goes to what the press went to, with its button held.
+      if (pressed_) {
+        target = pressed_;
+        buttons = pressedButton_;
+      } else {
+        target = targetAt(widget_, pos);
+      }
       break;
+    case EventType::ScrollWheel: {
+      // Points of scrolling, positive upwards, as a wheel's eighths of a degree (15 points a
+      // notch) and as pixels. Qt hands a wheel event it did not get from the system to its
+      // receiver only: it travels up from the child under the pointer here, until one takes it.
+      const QPoint pixels(static_cast<int>(std::lround(event.scrollDeltaX)),
+                          static_cast<int>(std::lround(event.scrollDeltaY)));
+      for (QWidget* w = targetAt(widget_, pos); w; w = w->parentWidget()) {
+        QWheelEvent wheel(w->mapFrom(widget_, windowPos), widget_->mapToGlobal(windowPos), pixels,
+                          pixels * 8, Qt::NoButton, qtModifiers(event.modifiers), Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(w, &wheel);
+        if (wheel.isAccepted() || w == widget_) break;
+      }
+      return;
+    }
     default:
       return;
   }
@@ -158,15 +186,21 @@ QImage WidgetWindowContent::picture(double scale) {
   if (!w) return {};
   const QSize pixels = (QSizeF(w->size()) * scale).toSize();
   if (pixels.isEmpty()) return {};
-  QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(scale);
+  // Widgets draw themselves at whole pixel densities only (at 0.97 they would draw at 1 and
+  // overflow the picture): drawn at the next whole density, then scaled down smoothly.
+  const double drawn = std::max(1.0, std::ceil(scale));
+  QImage image((QSizeF(widget_->size()) * drawn).toSize(), QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(drawn);
   image.fill(Qt::transparent);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   w->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
   painter.end();
-  return image;
+  if (drawn == scale) return image;
+  QImage scaled = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  scaled.setDevicePixelRatio(scale);
+  return scaled;
 }
 
 QPalette appearancePalette(bool dark) {

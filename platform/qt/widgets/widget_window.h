@@ -2,8 +2,10 @@
 // (`platform::Windows`): the widget is laid out and "shown" for Qt without a window of its own on
 // the display, the platform's pointer and key events reach it as ordinary Qt mouse and key events
 // (a press goes to the child under the pointer and gives it focus when it takes focus by click,
-// keys go to the focused child and travel up to its parents while unhandled), it is drawn for the
-// platform at any scale, and it wears a light or a dark palette as its window's appearance says.
+// moves until the release go to that child with the button held, the scroll wheel to the child
+// under the pointer, keys to the focused child and up to its parents while unhandled), it is drawn
+// for the platform at any scale, and it wears a light or a dark palette as its window's appearance
+// says.
 //
 // Needs a QApplication. The widget stays the caller's; the content does nothing once it is gone.
 #pragma once
@@ -41,6 +43,7 @@ class WidgetWindowContent final : public WindowContent, public WindowPicture {
   class RepaintWatch;
   QPointer<QWidget> widget_;
   QPointer<QWidget> pressed_;  // the child a press went to, until the release
+  Qt::MouseButton pressedButton_ = Qt::NoButton;
   bool key_ = false;
   bool dark_ = false;
   std::uint64_t revision_ = 0;

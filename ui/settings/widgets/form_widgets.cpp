@@ -113,6 +113,13 @@ QPixmap symbolPicture(const std::string& name, double points, const QColor& tint
 
 PopUpButton::PopUpButton(const Theme& theme, QWidget* parent) : QComboBox(parent), theme_(theme) {}
 
+void PopUpButton::showPopup() {
+  if (popUpMenu)
+    popUpMenu(*this);
+  else
+    QComboBox::showPopup();
+}
+
 void PopUpButton::paintEvent(QPaintEvent* event) {
   QComboBox::paintEvent(event);
   // The chevrons sit in the drop-down area the style sheet leaves at the right (18 points).

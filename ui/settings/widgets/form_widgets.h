@@ -64,9 +64,14 @@ class Switch : public QAbstractButton {
 };
 
 // A pop-up button: the chosen entry with the platform's up and down chevrons at its right edge.
+// Where the window shows its menus itself (`popUpMenu` set), a click pops its entries up as one of
+// the platform's menus instead of Qt's list.
 class PopUpButton : public QComboBox {
  public:
   explicit PopUpButton(const Theme& theme, QWidget* parent = nullptr);
+
+  std::function<void(PopUpButton&)> popUpMenu;
+  void showPopup() override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -1,5 +1,6 @@
 #include "ui/settings/widgets/settings_window_widget.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -104,7 +105,19 @@ class HostedSettingsContent final : public platform::WindowContent, public platf
     }
     inner_.mouseEvent(event, local);
   }
-  void keyEvent(const platform::InputEvent& event) override { inner_.keyEvent(event); }
+  void keyEvent(const platform::InputEvent& event) override {
+    // Command-W closes the window, unless a shortcut is being recorded: then it is the shortcut.
+    constexpr std::uint16_t keyW = 13;
+    if (window_ && event.type == platform::EventType::KeyDown && event.keyCode == keyW &&
+        (event.modifiers & (platform::ModifierShift | platform::ModifierControl |
+                            platform::ModifierOption | platform::ModifierCommand)) ==
+            platform::ModifierCommand &&
+        !recordingButton(window_)) {
+      window_->close();
+      return;
+    }
+    inner_.keyEvent(event);
+  }
   void keyChanged(bool isKey) override {
     inner_.keyChanged(isKey);
     // The keyboard went to another window: nothing to record any more.
@@ -171,6 +184,7 @@ SettingsWindowWidget::SettingsWindowWidget(SettingsContext& context, std::functi
   title_->setContentsMargins(24, 14, 24, 10);
   paneColumn_->addWidget(title_);
   scroll_ = new QScrollArea(pane);
+  scroll_->setObjectName("pane");
   scroll_->setWidgetResizable(true);
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -270,6 +284,30 @@ void SettingsWindowWidget::dropHostWindow() {
   ++hostSerial_;
   host_.reset();
   hide();
+}
+
+void SettingsWindowWidget::popUpMenu(PopUpButton& picker) {
+  const auto frame = host_ ? host_->contentFrame() : std::nullopt;
+  if (!frame) return;
+  platform::MenuModel menu;
+  menu.minimumWidth = picker.width();
+  QPointer<PopUpButton> target(&picker);
+  for (int i = 0; i < picker.count(); ++i) {
+    platform::MenuRow row;
+    row.title = picker.itemText(i).toStdString();
+    row.checked = i == picker.currentIndex();
+    row.action = [target, i] {
+      // The pane may have been built again while the menu was open.
+      if (!target) return;
+      target->setCurrentIndex(i);
+      Q_EMIT target->activated(i);
+    };
+    menu.rows.push_back(std::move(row));
+  }
+  // Below the picker, its left edges in line.
+  const QPoint corner = picker.mapTo(this, QPoint(0, picker.height()));
+  context_.platform.menus.popUpAt(menu, {frame->x + corner.x(), frame->maxY() - corner.y()}, {},
+                                  {});
 }
 
 void SettingsWindowWidget::closeEvent(QCloseEvent* event) {
@@ -435,6 +473,12 @@ void SettingsWindowWidget::rebuildPane() {
       }
     }
   }
+  // On the platform, pickers pop their entries up as the platform's menus.
+  if (hosted()) {
+    for (auto* box : content->findChildren<QComboBox*>())
+      if (auto* picker = dynamic_cast<PopUpButton*>(box))
+        picker->popUpMenu = [this](PopUpButton& p) { popUpMenu(p); };
+  }
   if (!recordingName.isEmpty()) {
     auto* again = paneKey == lastPane_ ? recorderNamed(content, recordingName) : nullptr;
     if (again)
@@ -461,12 +505,21 @@ void SettingsWindowWidget::rebuildBanner() {
 }
 
 QImage SettingsWindowWidget::picture(double ratio) {
-  QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(ratio);
+  // Widgets draw themselves at whole pixel densities only (at 0.97 they would draw at 1 and
+  // overflow the picture): drawn at the next whole density, then scaled down smoothly.
+  const double drawn = std::max(1.0, std::ceil(ratio));
+  QImage image(size() * drawn, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(drawn);
   image.fill(theme_.window);
-  QPainter painter(&image);
-  render(&painter);
-  return image;
+  {
+    QPainter painter(&image);
+    render(&painter);
+  }
+  if (drawn == ratio) return image;
+  QImage scaled = image.scaled((QSizeF(size()) * ratio).toSize(), Qt::IgnoreAspectRatio,
+                               Qt::SmoothTransformation);
+  scaled.setDevicePixelRatio(ratio);
+  return scaled;
 }
 
 SettingsViewFactory makeSettingsViews(std::function<bool()> dark) {

@@ -66,6 +66,8 @@ class SettingsWindowWidget : public QWidget, public SettingsWindowView {
   void openHostWindow();
   // Drops the platform window; the widget stays made.
   void dropHostWindow();
+  // A picker's entries as a platform menu below it (the window is on the platform).
+  void popUpMenu(PopUpButton& picker);
 
   SettingsContext& context_;
   std::function<void()> closed_;
