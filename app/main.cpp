@@ -30,8 +30,10 @@
 #include "app/arguments.h"
 #include "app/host/desktop_harness.h"
 #include "app/host/live_desktop_window.h"
+#include "app/host/sim_screen_capture.h"
 #include "platform/host/plist_user_defaults.h"
 #include "platform/host/process_metrics.h"
+#include "platform/qt/dbus_notification_center.h"
 #include "platform/qt/qt_run_loop.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
@@ -163,6 +165,16 @@ int main(int argc, char** argv) {
   });
   services.updateFramework = &updateFramework;
 
+  // Test commands and review requests arrive on the session bus; without one those modes have no
+  // channel, and say so.
+  SimScreenCapture screenCapture(desktop, services.windowServer);
+  services.screenCapture = &screenCapture;
+  std::string busError;
+  auto notifications = platform::DBusNotificationCenter::connect(busError);
+  services.notifications = notifications.get();
+  if (!notifications && (arguments.contains("--smoke-test") || arguments.contains("--ux-review")))
+    std::fprintf(stderr, "tucklet: no test commands or review requests: %s\n", busError.c_str());
+
   // The performance capture looks at the arguments before the delegate exists: it may ask for
   // onboarding.
   platform::LinuxProcessMetrics processMetrics;
@@ -253,6 +265,7 @@ int main(int argc, char** argv) {
   // desktop and the controller go away.
   runLoop->waitForBackgroundWork();
   delegate.controller.reset();
+  notifications.reset();
   sim::detachVisibilityHost(desktop);
   return refused ? 2 : status;
 }

@@ -83,6 +83,10 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
     case EventType::MouseMoved:
       target = targetAt(widget_, pos);
       break;
+    case EventType::LeftMouseDragged:
+      buttons = Qt::LeftButton;
+      target = pressed_ ? pressed_.data() : targetAt(widget_, pos);
+      break;
     default:
       return;
   }
@@ -100,7 +104,8 @@ void WidgetWindowContent::keyEvent(const InputEvent& event) {
   if (key == 0 && !text.isEmpty()) key = text.at(0).toUpper().unicode();
   const bool down = event.type == EventType::KeyDown;
   // Keys that move or end something type no text.
-  const QString typed = qtKey(event.keyCode) != 0 && event.keyCode != key_code::Space ? QString() : text;
+  const QString typed =
+      qtKey(event.keyCode) != 0 && event.keyCode != key_code::Space ? QString() : text;
   QKeyEvent keyEvent(down ? QEvent::KeyPress : QEvent::KeyRelease, key,
                      qtModifiers(event.modifiers), typed);
   QWidget* target = widget_->focusWidget();
