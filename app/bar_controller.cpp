@@ -194,10 +194,10 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
           .cancelMenuTracking = [this] { itemsMenu_->cancelMenuTracking(); },
           .writeSettingsPicture =
               [this](const std::string& path) {
-                const auto window = settingsWindowEntry(diagnoseSources());
+                // The smoke run opened the settings window just before: it is the front one.
                 std::string error;
-                return window && platform_.screenCapture &&
-                       platform_.screenCapture->captureOwnWindow(window->number, path, error);
+                return settingsWindow_->windowVisible() && platform_.screenCapture &&
+                       platform_.screenCapture->captureFrontWindow(path, error);
               },
       });
   if (const auto directory = arguments_.value("--ux-review")) {

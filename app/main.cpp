@@ -167,7 +167,23 @@ int main(int argc, char** argv) {
 
   // Test commands and review requests arrive on the session bus; without one those modes have no
   // channel, and say so.
-  SimScreenCapture screenCapture(desktop, services.windowServer);
+  // The front window of this process: the settings window when it shows (the only window the
+  // smoke run draws), else any other of Tucklet's own windows.
+  SimScreenCapture screenCapture(desktop, services.windowServer, [] {
+    QWidget* front = nullptr;
+    for (auto* widget : QApplication::topLevelWidgets()) {
+      if (!widget->isVisible() || dynamic_cast<LiveDesktopWindow*>(widget)) continue;
+      if (dynamic_cast<settings_ui::SettingsWindowWidget*>(widget))
+        return dynamic_cast<settings_ui::SettingsWindowWidget*>(widget)->picture(2.0);
+      front = widget;
+    }
+    if (!front) return QImage();
+    QImage picture(front->size() * 2, QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(2);
+    picture.fill(Qt::transparent);
+    front->render(&picture);
+    return picture;
+  });
   services.screenCapture = &screenCapture;
   std::string busError;
   auto notifications = platform::DBusNotificationCenter::connect(busError);

@@ -22,11 +22,10 @@ class ScreenCapture {
   // the file fails.
   virtual bool capture(int displayNumber, const Rect& source, double scale, bool showsCursor,
                        const std::string& pngPath, std::string& error) = 0;
-  // Draws one of this process's on-screen windows (its content only) into a PNG file at twice its
-  // size in points. False, with a description, when the window is not on screen or the file
-  // fails.
-  virtual bool captureOwnWindow(WindowNumber window, const std::string& pngPath,
-                                std::string& error) = 0;
+  // Draws this process's front window (its content, as the window itself draws it) into a PNG
+  // file at twice its size in points; needs no approval. False, with a description, when no window
+  // of this process is shown or the file fails.
+  virtual bool captureFrontWindow(const std::string& pngPath, std::string& error) = 0;
 };
 
 }  // namespace tucklet::platform

@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include <algorithm>
 #include <cmath>
 
 #include "platform/sim/render/screen_renderer.h"
@@ -70,22 +69,13 @@ bool SimScreenCapture::capture(int displayNumber, const platform::Rect& source, 
   return sim::writePng(picture, pngPath, &error);
 }
 
-bool SimScreenCapture::captureOwnWindow(platform::WindowNumber window, const std::string& pngPath,
-                                        std::string& error) {
-  const auto windows = windowServer_.onScreenWindows(true);
-  const auto found = std::find_if(windows.begin(), windows.end(),
-                                  [window](const auto& w) { return w.number == window; });
-  if (found == windows.end()) {
-    error = "the window is not on screen";
+bool SimScreenCapture::captureFrontWindow(const std::string& pngPath, std::string& error) {
+  const QImage picture = frontWindowPicture_ ? frontWindowPicture_() : QImage();
+  if (picture.isNull()) {
+    error = "no window of this process is shown";
     return false;
   }
-  constexpr double scale = 2;
-  const QImage whole = sim::ScreenRenderer(desktop_, scale).renderScreen(0);
-  const QRect crop(static_cast<int>(std::lround(found->bounds.x * scale)),
-                   static_cast<int>(std::lround(found->bounds.y * scale)),
-                   static_cast<int>(std::lround(found->bounds.width * scale)),
-                   static_cast<int>(std::lround(found->bounds.height * scale)));
-  return sim::writePng(whole.copy(crop), pngPath, &error);
+  return sim::writePng(picture, pngPath, &error);
 }
 
 }  // namespace tucklet

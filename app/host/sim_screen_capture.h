@@ -3,6 +3,10 @@
 // changes nothing (the person running the simulation decides, in the world or a timeline).
 #pragma once
 
+#include <functional>
+
+#include <QImage>
+
 #include "platform/screen_capture.h"
 #include "platform/sim/desktop.h"
 
@@ -10,19 +14,23 @@ namespace tucklet {
 
 class SimScreenCapture final : public platform::ScreenCapture {
  public:
-  SimScreenCapture(sim::SimDesktop& desktop, const platform::WindowServer& windowServer)
-      : desktop_(desktop), windowServer_(windowServer) {}
+  // `frontWindowPicture` draws this process's front window at 2x; a null image when none shows.
+  SimScreenCapture(sim::SimDesktop& desktop, const platform::WindowServer& windowServer,
+                   std::function<QImage()> frontWindowPicture)
+      : desktop_(desktop),
+        windowServer_(windowServer),
+        frontWindowPicture_(std::move(frontWindowPicture)) {}
 
   bool preflight() const override;
   void requestAccess() override {}
   bool capture(int displayNumber, const platform::Rect& source, double scale, bool showsCursor,
                const std::string& pngPath, std::string& error) override;
-  bool captureOwnWindow(platform::WindowNumber window, const std::string& pngPath,
-                        std::string& error) override;
+  bool captureFrontWindow(const std::string& pngPath, std::string& error) override;
 
  private:
   sim::SimDesktop& desktop_;
   const platform::WindowServer& windowServer_;
+  std::function<QImage()> frontWindowPicture_;
 };
 
 }  // namespace tucklet
