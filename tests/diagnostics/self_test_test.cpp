@@ -2,6 +2,7 @@
 // the diagnose report that depend on the screen. Commands are handed to the self-test directly;
 // tests/program/self_test_test.cpp sends them over the session bus.
 #include "diagnostics/self_test.h"
+#include "tooling/ux_review.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -153,6 +154,43 @@ TEST(DiagnoseReport, WithoutAScreenTheProbeCoversTheDefaultBarAndTheFrameIsUnkno
   const auto screens = rig.services().screens.screens();
   EXPECT_EQ(frameFromTop(platform::Rect{1100, 958, 28, 24}, screens),
             (nlohmann::json{{"x", 1100}, {"y", 0}, {"width", 28}, {"height", 24}}));
+}
+
+}  // namespace
+}  // namespace tucklet
+
+namespace tucklet {
+namespace {
+
+TEST(UXReviewInput, DragHoldsCommandUnlessTurnedOffAndTakes21Steps) {
+  TuckletRig rig(sim::defaultWorld(), testing::setUpDefaults());
+  rig.launch();
+  rig.advance(1);
+  auto& services = rig.services();
+  std::vector<platform::InputEvent> seen;
+  auto monitor = services.windowServer.addGlobalMonitor(
+      platform::eventMaskFor(platform::EventType::LeftMouseDown) |
+          platform::eventMaskFor(platform::EventType::LeftMouseDragged) |
+          platform::eventMaskFor(platform::EventType::LeftMouseUp),
+      [&seen](const platform::InputEvent& event) { seen.push_back(event); });
+  platform::Lifetime lifetime;
+  const auto folder = fs::temp_directory_path() / ("tucklet-drag-" + std::to_string(getpid()));
+  UXReview review(services, lifetime, folder.string(), {});
+  for (const bool command : {true, false}) {
+    seen.clear();
+    review.command(std::string(R"({"action": "drag", "x": 300, "y": 400, "toX": 500, "toY": 600)") +
+                   (command ? "}" : R"(, "command": false})"));
+    EXPECT_GT(review.lastInputAt(), 0);
+    rig.advance(2);
+    ASSERT_EQ(seen.size(), 21u);
+    EXPECT_EQ(seen.front().type, platform::EventType::LeftMouseDown);
+    EXPECT_EQ(seen.back().type, platform::EventType::LeftMouseUp);
+    EXPECT_EQ(seen[10].type, platform::EventType::LeftMouseDragged);
+    EXPECT_DOUBLE_EQ(seen[10].location.x, 400);
+    for (const auto& event : seen)
+      EXPECT_EQ((event.modifiers & platform::ModifierCommand) != 0, command);
+  }
+  fs::remove_all(folder);
 }
 
 }  // namespace
