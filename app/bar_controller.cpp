@@ -174,6 +174,41 @@ BarController::BarController(platform::Platform& platform, Arguments arguments,
               },
       });
 
+  selfTest_ = std::make_unique<SelfTest>(
+      platform_, *preferences_, lifetime_, diagnoseSources(),
+      SelfTest::Links{
+          .showAll = [this] { showAll(); },
+          .refreshInventory =
+              [this](std::function<void()> done) {
+                inventory_->refreshInventory([done](bool) { done(); });
+              },
+          .collapse = [this] { engine_->collapse(); },
+          .beginSetup = [this] { engine_->beginSetup(); },
+          .clickStatusItem =
+              [this] {
+                platform::InputEvent click;
+                click.type = platform::EventType::LeftMouseUp;
+                statusItem_->clicked(click);
+              },
+          .openItem = [this](const BarItem& item) { opener_->openItem(item); },
+          .openSettingsWindow = [this] { openSettingsWindow(); },
+          .setSettingsTab = [this](std::string tab) { settingsWindow_->setSettingsTab(tab); },
+          .refreshStatusItem = [this] { statusItem_->refreshStatusItem(); },
+          .cancelMenuTracking = [this] { itemsMenu_->cancelMenuTracking(); },
+          .writeSettingsPicture =
+              [this](const std::string& path) {
+                // The smoke run opened the settings window just before: it is the front one.
+                std::string error;
+                return settingsWindow_->windowVisible() && platform_.screenCapture &&
+                       platform_.screenCapture->captureFrontWindow(path, error);
+              },
+      });
+  if (const auto directory = arguments_.value("--ux-review")) {
+    uxReview_ = std::make_unique<UXReview>(platform_, lifetime_, *directory,
+                                           [this] { return reviewState(diagnoseSources()); });
+    uxReview_->start();
+  }
+
   showOnboarding_ = profileOnboarding_ || !(engine_->trusted() && preferences_->setupComplete());
   platform_.runLoop.asyncAfter(showOnboarding_ ? 0.0 : startupDelay,
                                lifetime_.guard([this] { startupStep(); }));
@@ -202,6 +237,23 @@ VisibilityEngine::Links BarController::engineLinks() {
       .closeSettingsWindow = [this] { settingsWindow_->closeSettingsWindow(); },
       .settingsWindowVisible = [this] { return settingsWindow_->windowVisible(); },
       .accessPanelShown = [this] { return accessPanel_->accessPopover(); },
+  };
+}
+
+DiagnoseSources BarController::diagnoseSources() {
+  return DiagnoseSources{
+      .platform = platform_,
+      .preferences = *preferences_,
+      .statusItem = *statusItem_,
+      .divider = *divider_,
+      .itemsMenu = *itemsMenu_,
+      .engine = *engine_,
+      .inventory = *inventory_,
+      .opener = *opener_,
+      .settingsWindow = *settingsWindow_,
+      .notice = notice_,
+      .onboarding = [this]() -> const OnboardingController* { return onboarding_.get(); },
+      .nativeVisibility = nativeVisibility_,
   };
 }
 
@@ -256,7 +308,10 @@ void BarController::startupStep() {
     startOnboarding();
   else
     engine_->initialCollapse();
+  // A switch without its value is ignored.
+  if (const auto path = arguments_.value("--verify")) selfTest_->scheduleVerify(*path);
   if (arguments_.contains("--request-access")) requestAccess();
+  if (const auto path = arguments_.value("--smoke-test")) selfTest_->startSmokeTest(*path);
 }
 
 void BarController::showAll() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/arguments.h"
+#include "diagnostics/self_test.h"
 #include "features/feature_runtime.h"
 #include "inventory/inventory.h"
 #include "menubar/item_opener.h"
@@ -25,6 +26,7 @@
 #include "platform/lifetime.h"
 #include "platform/platform.h"
 #include "preferences/preferences.h"
+#include "tooling/ux_review.h"
 #include "ui/onboarding/onboarding_controller.h"
 #include "ui/settings/settings_window.h"
 #include "updates/app_updater.h"
@@ -65,6 +67,11 @@ class BarController {
   AccessPanel& accessPanel() { return *accessPanel_; }
   FeatureRuntime& featureRuntime() { return *featureRuntime_; }
   SettingsWindow& settingsWindow() { return *settingsWindow_; }
+  SelfTest& selfTest() { return *selfTest_; }
+  // The interface review ("--ux-review DIR"); null in every other mode.
+  UXReview* uxReview() { return uxReview_.get(); }
+  // What the diagnose report and the review's state record read.
+  DiagnoseSources diagnoseSources();
   // The onboarding controller; null until onboarding was first needed.
   OnboardingController* onboarding() { return onboarding_.get(); }
   const platform::Platform& platform() const { return platform_; }
@@ -136,6 +143,8 @@ class BarController {
   std::unique_ptr<FeatureRuntime> featureRuntime_;
   std::vector<std::string> shortcutErrors_;
   std::unique_ptr<SettingsWindow> settingsWindow_;
+  std::unique_ptr<SelfTest> selfTest_;
+  std::unique_ptr<UXReview> uxReview_;
   bool showOnboarding_ = false;
 };
 

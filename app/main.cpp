@@ -33,8 +33,10 @@
 #include "app/arguments.h"
 #include "app/host/desktop_harness.h"
 #include "app/host/live_desktop_window.h"
+#include "app/host/sim_screen_capture.h"
 #include "platform/host/plist_user_defaults.h"
 #include "platform/host/process_metrics.h"
+#include "platform/qt/dbus_notification_center.h"
 #include "platform/qt/qt_run_loop.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
@@ -179,6 +181,32 @@ int main(int argc, char** argv) {
   });
   services.updateFramework = &updateFramework;
 
+  // Test commands and review requests arrive on the session bus; without one those modes have no
+  // channel, and say so.
+  // The front window of this process: the settings window when it shows (the only window the
+  // smoke run draws), else any other of Tucklet's own windows.
+  SimScreenCapture screenCapture(desktop, services.windowServer, [] {
+    QWidget* front = nullptr;
+    for (auto* widget : QApplication::topLevelWidgets()) {
+      if (!widget->isVisible() || dynamic_cast<LiveDesktopWindow*>(widget)) continue;
+      if (dynamic_cast<settings_ui::SettingsWindowWidget*>(widget))
+        return dynamic_cast<settings_ui::SettingsWindowWidget*>(widget)->picture(2.0);
+      front = widget;
+    }
+    if (!front) return QImage();
+    QImage picture(front->size() * 2, QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(2);
+    picture.fill(Qt::transparent);
+    front->render(&picture);
+    return picture;
+  });
+  services.screenCapture = &screenCapture;
+  std::string busError;
+  auto notifications = platform::DBusNotificationCenter::connect(busError);
+  services.notifications = notifications.get();
+  if (!notifications && (arguments.contains("--smoke-test") || arguments.contains("--ux-review")))
+    std::fprintf(stderr, "tucklet: no test commands or review requests: %s\n", busError.c_str());
+
   // The performance capture looks at the arguments before the delegate exists: it may ask for
   // onboarding.
   platform::LinuxProcessMetrics processMetrics;
@@ -269,6 +297,7 @@ int main(int argc, char** argv) {
   // desktop and the controller go away.
   runLoop->waitForBackgroundWork();
   delegate.controller.reset();
+  notifications.reset();
   sim::detachVisibilityHost(desktop);
   return refused ? 2 : status;
 }

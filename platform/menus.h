@@ -75,6 +75,9 @@ class Menus {
   virtual Size menuSize(const MenuModel& menu) const = 0;
   virtual void cancelTracking() = 0;
   virtual bool isTracking() const = 0;
+  // Titles of the highlighted rows of this process's tracking menu, from the top menu down through
+  // open submenus; empty when nothing is highlighted.
+  virtual std::vector<std::string> highlightedPath() const = 0;
 };
 
 }  // namespace tucklet::platform

@@ -6,9 +6,11 @@
 #include <string>
 
 #include "platform/accessibility.h"
+#include "platform/distributed_notifications.h"
 #include "platform/hot_keys.h"
 #include "platform/menus.h"
 #include "platform/run_loop.h"
+#include "platform/screen_capture.h"
 #include "platform/status_bar.h"
 #include "platform/symbols.h"
 #include "platform/system_services.h"
@@ -40,6 +42,10 @@ struct Platform {
   UpdateFramework* updateFramework = nullptr;
   // This process's own windows and popovers; nothing where the platform cannot show them.
   Windows* windows = nullptr;
+  // The distributed notification centre; nothing where no channel could be opened.
+  DistributedNotificationCenter* notifications = nullptr;
+  // Screen pictures; nothing where the platform cannot take them.
+  ScreenCapture* screenCapture = nullptr;
 };
 
 }  // namespace tucklet::platform

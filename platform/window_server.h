@@ -39,6 +39,7 @@ enum class EventType {
   KeyDown,
   KeyUp,
   ScrollWheel,
+  LeftMouseDragged,  // the pointer moved with the left button held
 };
 
 // Modifier flags, as the platform's device-independent bits.

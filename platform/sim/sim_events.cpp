@@ -206,7 +206,8 @@ void routeEvent(SimState& state, Outbox& out, InputEvent event) {
       state.world.pointer = event.location;
       target = mouseUp(state, effects, event, p);
       break;
-    case EventType::MouseMoved: {
+    case EventType::MouseMoved:
+    case EventType::LeftMouseDragged: {
       state.world.pointer = event.location;
       trackPointer(state, p);
       const auto hit = hitTest(state, p);

@@ -130,8 +130,7 @@ platform::OSStatus SimHotKeys::unregisterEventHotKey(platform::EventHotKeyRef ho
       return platform::EventHotKeyRef{entry.ref} == hotKey;
     });
   });
-  return removed ? platform::event_status::noErr
-                 : platform::event_status::eventHotKeyInvalidErr;
+  return removed ? platform::event_status::noErr : platform::event_status::eventHotKeyInvalidErr;
 }
 
 platform::OSStatus SimHotKeys::getEventParameter(platform::EventRef event, std::uint32_t name,
@@ -269,6 +268,17 @@ bool SimMenus::isTracking() const {
   auto core = core_.lock();
   return core &&
          core->read([](const SimState& state) { return state.menu && state.menu->extra == 0; });
+}
+
+std::vector<std::string> SimMenus::highlightedPath() const {
+  auto core = core_.lock();
+  if (!core) return {};
+  return core->read([](const SimState& state) -> std::vector<std::string> {
+    if (!state.menu || state.menu->extra != 0 || !state.menu->highlighted) return {};
+    const auto index = *state.menu->highlighted;
+    if (index >= state.menu->rows.size()) return {};
+    return {state.menu->rows[index].title};
+  });
 }
 
 }  // namespace tucklet::sim

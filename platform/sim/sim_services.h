@@ -40,7 +40,8 @@ class SimHotKeys final : public platform::HotKeys {
   platform::OSStatus installEventHandler(platform::EventTargetRef target,
                                          platform::EventHandlerProc handler,
                                          std::span<const platform::EventTypeSpec> types,
-                                         void* userData, platform::EventHandlerRef* outRef) override;
+                                         void* userData,
+                                         platform::EventHandlerRef* outRef) override;
   platform::OSStatus removeEventHandler(platform::EventHandlerRef handler) override;
   platform::OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
                                          platform::EventHotKeyID id,
@@ -84,6 +85,8 @@ class SimMenus final : public platform::Menus {
   platform::Size menuSize(const platform::MenuModel& menu) const override;
   void cancelTracking() override;
   bool isTracking() const override;
+  // The simulated desktop opens no submenus of pop-up menus: at most one title.
+  std::vector<std::string> highlightedPath() const override;
 
  private:
   std::weak_ptr<SimCore> core_;

@@ -135,6 +135,10 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
       }
       return;
     }
+    case EventType::LeftMouseDragged:
+      buttons = Qt::LeftButton;
+      target = pressed_ ? pressed_.data() : targetAt(widget_, pos);
+      break;
     default:
       return;
   }

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Floods a running Tucklet with test commands and review requests, valid and malformed, as fast as
+# dbus-send sends them, and reports its resident memory before, right after and 5 s after the flood
+# and whether the last smoke report is valid JSON. Usage: bench/notification_flood.sh [COUNT]
+# (COUNT of each kind, default 10000). Runs on a private session bus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+count=${1:-10000}
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${TUCKLET_FLOOD_INNER:-}" ]; then
+  exec env TUCKLET_FLOOD_INNER=1 dbus-run-session -- "$0" "$@"
+fi
+export QT_QPA_PLATFORM=offscreen
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/defaults"
+python3 - "$work/defaults" <<'PY'
+import plistlib, sys
+with open(f"{sys.argv[1]}/local.quenby.Quiverly.plist", "wb") as f:
+    plistlib.dump({"setupComplete": True}, f, fmt=plistlib.FMT_BINARY)
+PY
+TUCKLET_DEFAULTS_DIR="$work/defaults" build/tucklet --smoke-test "$work/report.json" \
+  --ux-review "$work/review" --sim-do 'setScreenCaptureApproved true@0' 2>/dev/null &
+pid=$!
+for _ in $(seq 200); do [ -e "$work/report.json" ] && break; sleep 0.05; done
+rss() { awk '/VmRSS/ {print $2 " kB"}' "/proc/$pid/status"; }
+before=$(rss)
+send() {
+  dbus-send --session --type=signal /org/tucklet/DistributedNotificationCenter \
+    org.tucklet.DistributedNotificationCenter.Notification "$@"
+}
+commands=(diagnose reveal collapse picker close-menu tab-items open-first wait-collapse)
+start=$(date +%s.%N)
+for i in $(seq "$count"); do
+  send "string:local.quenby.Quiverly.test.${commands[$((i % ${#commands[@]}))]}"
+  case $((i % 4)) in
+    0) send string:local.quenby.Quiverly.ux string:json "string:{\"name\": \"flood\"}" ;;
+    1) send string:local.quenby.Quiverly.ux string:json "string:not json $i" ;;
+    2) send string:local.quenby.Quiverly.ux string:json "string:{\"action\": \"key\", \"code\": 99999}" ;;
+    3) send string:local.quenby.Quiverly.ux string:json "string:{\"action\": \"move\", \"x\": $((i % 1500)), \"y\": 300, \"name\": \"move\"}" ;;
+  esac
+done
+sent=$(python3 -c "import time; print(round(time.time() - $start, 1))")
+after=$(rss)
+sleep 5
+settled=$(rss)
+alive=$(kill -0 "$pid" 2>/dev/null && echo yes || echo no)
+valid=$(python3 -c "import json,sys; json.load(open('$work/report.json')); print('yes')" 2>/dev/null || echo no)
+kill -TERM "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+echo "flood: $count commands + $count review requests in ${sent}s; running afterwards: $alive;" \
+  "RSS before $before, after $after, 5 s later $settled; last report valid JSON: $valid"
