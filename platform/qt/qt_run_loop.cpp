@@ -33,6 +33,10 @@ double clockSeconds(clockid_t clock) {
 // Qt timers take whole milliseconds in an int. Far deadlines are approached in steps of a day;
 // a wake-up with nothing due just arms the timer again.
 constexpr double kLongestWaitMs = 24.0 * 3600.0 * 1000.0;
+// How long one pass over due work may run before the event loop gets its turn again: a backlog of
+// slow work (a flood of requests, each with a capture) must not keep input, the session bus or a
+// termination signal waiting until all of it has run.
+constexpr double kLongestPassSeconds = 0.02;
 
 }  // namespace
 
@@ -226,8 +230,11 @@ void QtRunLoop::dispatchDue() {
     std::lock_guard lock(mutex_);
     lastSequence = sequence_;
   }
-  for (;;) {
+  const double passStart = uptime();
+  for (bool first = true;; first = false) {
     std::shared_ptr<Entry> entry;
+    // The rest of the due work runs at the next pass, after the events that came meanwhile.
+    if (!first && uptime() - passStart >= kLongestPassSeconds) break;
     {
       std::lock_guard lock(mutex_);
       if (queue_.empty()) break;
