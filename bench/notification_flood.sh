@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Floods a running Tucklet with test commands and review requests, valid and malformed, as fast as
-# dbus-send sends them, and reports its resident memory before, right after and 5 s after the flood
-# and whether the last smoke report is valid JSON. Usage: bench/notification_flood.sh [COUNT]
-# (COUNT of each kind, default 10000). Runs on a private session bus.
+# dbus-send sends them, and reports its resident memory before, right after and 5 s after the
+# flood, whether the last smoke report is valid JSON, and how long a SIGTERM then takes to end it.
+# Usage: bench/notification_flood.sh [COUNT] (COUNT of each kind, default 10000). Runs on a private
+# session bus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-10000}
@@ -45,7 +46,10 @@ sleep 5
 settled=$(rss)
 alive=$(kill -0 "$pid" 2>/dev/null && echo yes || echo no)
 valid=$(python3 -c "import json,sys; json.load(open('$work/report.json')); print('yes')" 2>/dev/null || echo no)
+stop=$(date +%s.%N)
 kill -TERM "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
+stopped=$(python3 -c "import time; print(round(time.time() - $stop, 2))")
 echo "flood: $count commands + $count review requests in ${sent}s; running afterwards: $alive;" \
-  "RSS before $before, after $after, 5 s later $settled; last report valid JSON: $valid"
+  "RSS before $before, after $after, 5 s later $settled; last report valid JSON: $valid;" \
+  "SIGTERM to exit ${stopped}s"
