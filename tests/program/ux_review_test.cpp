@@ -99,6 +99,21 @@ TEST(UXReview, CapturesTheTopRightWithARecordAndIgnoresMalformedRequests) {
   EXPECT_FALSE(fs::exists(second / "denied.png"));
   denied.signal(SIGTERM);
   EXPECT_EQ(denied.exitCode(), 0);
+
+  // A display narrower than the crop: it starts at the display's left edge.
+  const auto narrowWorld = scratch.writeWorld("narrow.json", [](nlohmann::json& w) {
+    w["screenCaptureApproved"] = true;
+    w["screens"][0]["frame"]["width"] = 700;
+  });
+  const auto third = scratch.root() / "narrow";
+  Program narrow(scratch, {"--world", narrowWorld.string(), "--ux-review", third.string()},
+                 "narrow");
+  ASSERT_TRUE(narrow.waitForFile(third)) << narrow.standardError();
+  sendRequest(R"({"name": "narrow"})");
+  ASSERT_TRUE(narrow.waitForFile(third / "narrow.json")) << narrow.standardError();
+  EXPECT_EQ(readRecord(third / "narrow.json")["crop"], "{{0, 0}, {760, 700}}");
+  narrow.signal(SIGTERM);
+  EXPECT_EQ(narrow.exitCode(), 0);
 }
 
 }  // namespace
