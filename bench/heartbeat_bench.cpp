@@ -29,10 +29,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench/spawn_program.h"
 #include "platform/host/plist_user_defaults.h"
 #include "platform/sim/world_loader.h"
 
-extern char** environ;
 
 namespace {
 
@@ -71,41 +71,20 @@ std::string number(double value) {
 // Runs the program with these arguments in `folder`; its exit status, -1 when it had to be killed.
 int runProgram(const fs::path& folder, const std::string& bundle,
                const std::vector<std::string>& arguments, double limitSeconds) {
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry; ++entry) {
-    const std::string variable(*entry);
-    const auto key = variable.substr(0, variable.find('='));
-    if (key != "TUCKLET_DEFAULTS_DIR" && key != "QT_QPA_PLATFORM" && key != "XDG_RUNTIME_DIR")
-      environment.push_back(variable);
-  }
   fs::create_directories(folder / "runtime");
   fs::permissions(folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-  environment.push_back("TUCKLET_DEFAULTS_DIR=" + (folder / "defaults").string());
-  environment.push_back("QT_QPA_PLATFORM=offscreen");
-  environment.push_back("XDG_RUNTIME_DIR=" + (folder / "runtime").string());
   // Setup done, so that Tucklet hides items at once.
   tucklet::platform::PlistUserDefaults(bundle, (folder / "defaults").string())
       .setObject("setupComplete", true);
 
   std::vector<std::string> argv = {TUCKLET_PROGRAM};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argvPointers, environmentPointers;
-  for (auto& argument : argv)
-    argvPointers.push_back(argument.data());
-  argvPointers.push_back(nullptr);
-  for (auto& variable : environment)
-    environmentPointers.push_back(variable.data());
-  environmentPointers.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (folder / "stderr").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, TUCKLET_PROGRAM, &actions, nullptr, argvPointers.data(),
-                                environmentPointers.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return -1;
+  const pid_t pid = tucklet::bench::spawnProgram(
+      argv,
+      {"TUCKLET_DEFAULTS_DIR=" + (folder / "defaults").string(),
+       "XDG_RUNTIME_DIR=" + (folder / "runtime").string()},
+      folder / "stderr");
+  if (pid == 0) return -1;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::duration<double>(limitSeconds);
   int status = 0;

@@ -38,11 +38,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench/spawn_program.h"
 #include "features/feature_codec.h"
 #include "platform/host/plist_user_defaults.h"
 #include "platform/sim/world_loader.h"
-
-extern char** environ;
 
 namespace {
 
@@ -126,36 +125,7 @@ struct Process {
   std::optional<UsageWindow> usage = {};
 };
 
-pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
-            const fs::path& errors) {
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry; ++entry) {
-    const std::string variable(*entry);
-    const auto key = variable.substr(0, variable.find('='));
-    if (key != "TUCKLET_DEFAULTS_DIR" && key != "QT_QPA_PLATFORM" && key != "XDG_RUNTIME_DIR")
-      environment.push_back(variable);
-  }
-  environment.push_back("QT_QPA_PLATFORM=offscreen");
-  environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-  std::vector<std::string> arguments = argv;
-  std::vector<char*> argvPointers, environmentPointers;
-  for (auto& argument : arguments)
-    argvPointers.push_back(argument.data());
-  argvPointers.push_back(nullptr);
-  for (auto& variable : environment)
-    environmentPointers.push_back(variable.data());
-  environmentPointers.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, arguments[0].c_str(), &actions, nullptr, argvPointers.data(),
-                                environmentPointers.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return error == 0 ? pid : 0;
-}
+using tucklet::bench::spawnProgram;
 
 // Tucklet on the default desktop with its own bundle identifier, defaults and runtime folder, so
 // that two copies run side by side; setup is marked complete so it collapses at once.
@@ -176,7 +146,7 @@ pid_t spawnTucklet(const fs::path& folder, const std::string& bundle, bool hover
   }
   std::ostringstream quitAfter;
   quitAfter << seconds;
-  return spawn({TUCKLET_PROGRAM, "--world", (folder / "world.json").string(), "--sim-quit-after",
+  return spawnProgram({TUCKLET_PROGRAM, "--world", (folder / "world.json").string(), "--sim-quit-after",
                 quitAfter.str()},
                {"TUCKLET_DEFAULTS_DIR=" + (folder / "defaults").string(),
                 "XDG_RUNTIME_DIR=" + (folder / "runtime").string()},
@@ -198,9 +168,9 @@ void BM_IdleCost(benchmark::State& state) {
         {"hover",
          spawnTucklet(folder / "hover", "org.tucklet.bench.hover.p" + tag, true, lifetime),
          {}},
-        {"qtMinimal", spawn({TUCKLET_QT_IDLE}, {}, folder / "qt-minimal.stderr"), {}},
+        {"qtMinimal", spawnProgram({TUCKLET_QT_IDLE}, {}, folder / "qt-minimal.stderr"), {}},
         {"qtTimer",
-         spawn({TUCKLET_QT_IDLE, "--timer-ms", "2000"}, {}, folder / "qt-timer.stderr"),
+         spawnProgram({TUCKLET_QT_IDLE, "--timer-ms", "2000"}, {}, folder / "qt-timer.stderr"),
          {}},
     };
     std::this_thread::sleep_for(std::chrono::duration<double>(warmUpSeconds));
