@@ -33,7 +33,6 @@
 #include "platform/host/plist_user_defaults.h"
 #include "platform/sim/world_loader.h"
 
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -79,11 +78,11 @@ int runProgram(const fs::path& folder, const std::string& bundle,
 
   std::vector<std::string> argv = {TUCKLET_PROGRAM};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  const pid_t pid = tucklet::bench::spawnProgram(
-      argv,
-      {"TUCKLET_DEFAULTS_DIR=" + (folder / "defaults").string(),
-       "XDG_RUNTIME_DIR=" + (folder / "runtime").string()},
-      folder / "stderr");
+  const pid_t pid =
+      tucklet::bench::spawnProgram(argv,
+                                   {"TUCKLET_DEFAULTS_DIR=" + (folder / "defaults").string(),
+                                    "XDG_RUNTIME_DIR=" + (folder / "runtime").string()},
+                                   folder / "stderr");
   if (pid == 0) return -1;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::duration<double>(limitSeconds);

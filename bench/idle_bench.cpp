@@ -146,11 +146,11 @@ pid_t spawnTucklet(const fs::path& folder, const std::string& bundle, bool hover
   }
   std::ostringstream quitAfter;
   quitAfter << seconds;
-  return spawnProgram({TUCKLET_PROGRAM, "--world", (folder / "world.json").string(), "--sim-quit-after",
-                quitAfter.str()},
-               {"TUCKLET_DEFAULTS_DIR=" + (folder / "defaults").string(),
-                "XDG_RUNTIME_DIR=" + (folder / "runtime").string()},
-               folder / "stderr");
+  return spawnProgram({TUCKLET_PROGRAM, "--world", (folder / "world.json").string(),
+                       "--sim-quit-after", quitAfter.str()},
+                      {"TUCKLET_DEFAULTS_DIR=" + (folder / "defaults").string(),
+                       "XDG_RUNTIME_DIR=" + (folder / "runtime").string()},
+                      folder / "stderr");
 }
 
 void BM_IdleCost(benchmark::State& state) {
