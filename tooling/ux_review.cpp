@@ -20,8 +20,6 @@
 namespace tucklet {
 namespace {
 
-constexpr double defaultDelay = 0.5;
-constexpr double dragDelay = 1.1;
 constexpr double dragStepInterval = 0.035;
 constexpr int dragSteps = 20;
 constexpr double probeMessagingTimeout = 0.08;
@@ -93,130 +91,6 @@ nlohmann::json reviewState(const DiagnoseSources& sources) {
   };
 }
 
-std::string sanitisedCaptureName(std::string name) {
-  std::replace(name.begin(), name.end(), '/', '-');
-  return name;
-}
-
-struct UXReview::Request {
-  std::string action = "capture";
-  double x = 0;
-  double y = 0;
-  bool option = false;
-  bool command = false;
-  bool control = false;
-  bool shift = false;
-  std::optional<bool> commandGiven;
-  std::uint16_t code = platform::key_code::Escape;
-  std::int32_t amount = -300;
-  std::string text;
-  double toX = 0;
-  double toY = 0;
-  std::optional<nlohmann::json> item;
-  std::optional<std::string> child;
-  double delay = defaultDelay;
-  std::string name = "review";
-  std::optional<double> cropX;
-  std::optional<double> cropY;
-  std::optional<double> width;
-  std::optional<double> height;
-
-  std::uint32_t modifiers() const {
-    return (option ? platform::ModifierOption : 0u) | (command ? platform::ModifierCommand : 0u) |
-           (control ? platform::ModifierControl : 0u) | (shift ? platform::ModifierShift : 0u);
-  }
-
-  // Nothing for a request that is not an object, has a member of the wrong type or a value out
-  // of range, or names no known action.
-  static std::optional<Request> parse(const std::string& text) {
-    const auto json = nlohmann::json::parse(text, nullptr, false);
-    if (!json.is_object()) return std::nullopt;
-    Request request;
-    bool valid = true;
-    const auto number = [&](const char* key, double& into) {
-      if (!json.contains(key)) return;
-      if (json[key].is_number())
-        into = json[key].get<double>();
-      else
-        valid = false;
-    };
-    const auto optionalNumber = [&](const char* key, std::optional<double>& into) {
-      double value = 0;
-      if (!json.contains(key)) return;
-      number(key, value);
-      into = value;
-    };
-    const auto flag = [&](const char* key, bool& into) {
-      if (!json.contains(key)) return;
-      if (json[key].is_boolean())
-        into = json[key].get<bool>();
-      else
-        valid = false;
-    };
-    const auto string = [&](const char* key, std::string& into) {
-      if (!json.contains(key)) return;
-      if (json[key].is_string())
-        into = json[key].get<std::string>();
-      else
-        valid = false;
-    };
-    const auto integer = [&](const char* key, std::int64_t low, std::int64_t high,
-                             std::int64_t& into) {
-      if (!json.contains(key)) return true;
-      const auto& value = json[key];
-      if (!value.is_number_integer()) return false;
-      if (value.is_number_unsigned() &&
-          value.get<std::uint64_t>() > static_cast<std::uint64_t>(high))
-        return false;
-      const auto n = value.get<std::int64_t>();
-      if (n < low || n > high) return false;
-      into = n;
-      return true;
-    };
-    string("action", request.action);
-    number("x", request.x);
-    number("y", request.y);
-    flag("option", request.option);
-    flag("command", request.command);
-    if (json.contains("command") && json["command"].is_boolean())
-      request.commandGiven = json["command"].get<bool>();
-    flag("control", request.control);
-    flag("shift", request.shift);
-    std::int64_t code = request.code;
-    std::int64_t amount = request.amount;
-    if (!integer("code", 0, 65535, code) ||
-        !integer("amount", std::numeric_limits<std::int32_t>::min(),
-                 std::numeric_limits<std::int32_t>::max(), amount))
-      return std::nullopt;
-    request.code = static_cast<std::uint16_t>(code);
-    request.amount = static_cast<std::int32_t>(amount);
-    string("text", request.text);
-    number("toX", request.toX);
-    number("toY", request.toY);
-    if (json.contains("item")) request.item = json["item"];
-    if (json.contains("child")) {
-      std::string child;
-      string("child", child);
-      request.child = child;
-    }
-    request.delay = request.action == "drag" ? dragDelay : defaultDelay;
-    number("delay", request.delay);
-    string("name", request.name);
-    optionalNumber("cropX", request.cropX);
-    optionalNumber("cropY", request.cropY);
-    optionalNumber("width", request.width);
-    optionalNumber("height", request.height);
-    static const std::vector<std::string> actions = {
-        "capture", "quit",   "click", "right-click", "move",
-        "key",     "scroll", "type",  "drag",        "probe-hidden"};
-    if (std::find(actions.begin(), actions.end(), request.action) == actions.end()) valid = false;
-    if (!(request.delay >= 0)) valid = false;
-    if (!valid) return std::nullopt;
-    request.name = sanitisedCaptureName(request.name);
-    return request;
-  }
-};
-
 UXReview::UXReview(platform::Platform& platform, const platform::Lifetime& lifetime,
                    std::string directory, std::function<nlohmann::json()> state)
     : platform_(platform),
@@ -248,7 +122,7 @@ platform::Point UXReview::screenPoint(double x, double y) const {
 }
 
 void UXReview::command(const std::string& json) {
-  const auto request = Request::parse(json);
+  const auto request = ReviewRequest::parse(json);
   if (!request) return;
   if (request->action != "capture") lastInputAt_ = platform_.runLoop.uptime();
   if (request->action == "quit") {
@@ -309,8 +183,9 @@ void UXReview::drag(const Request& request) {
   for (int step = 0; step <= dragSteps; ++step) {
     const double t = static_cast<double>(step) / dragSteps;
     platform::InputEvent event;
-    event.location = screenPoint(request.x + t * (request.toX - request.x),
-                                 request.y + t * (request.toY - request.y));
+    // Weighted so that no step overflows between far-apart finite ends.
+    event.location =
+        screenPoint((1 - t) * request.x + t * request.toX, (1 - t) * request.y + t * request.toY);
     event.modifiers = flags;
     event.type = step == 0           ? platform::EventType::LeftMouseDown
                  : step == dragSteps ? platform::EventType::LeftMouseUp

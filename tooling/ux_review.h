@@ -5,9 +5,8 @@
 // Requests arrive as the distributed notification "local.quenby.Quiverly.ux" whose user
 // information holds one entry "json": a JSON object with the optional members "action", "x",
 // "y", "option", "command", "control", "shift", "code", "amount", "text", "toX", "toY", "item",
-// "child", "delay", "name", "cropX", "cropY", "width" and "height". A request without such an
-// object, with a member of the wrong type, or with a "code" outside 0...65535 or an "amount"
-// outside 32 bits is ignored.
+// "child", "delay", "name", "cropX", "cropY", "width" and "height" (tooling/review_request.h). A
+// request that does not read is ignored.
 #pragma once
 
 #include <functional>
@@ -20,6 +19,7 @@
 #include "platform/connection.h"
 #include "platform/lifetime.h"
 #include "platform/platform.h"
+#include "tooling/review_request.h"
 
 namespace tucklet {
 
@@ -29,9 +29,6 @@ inline constexpr const char* screenCaptureSettingsURL =
 
 // The 21-key state record a capture carries.
 nlohmann::json reviewState(const DiagnoseSources& sources);
-
-// What a capture file is called: "/" becomes "-".
-std::string sanitisedCaptureName(std::string name);
 
 class UXReview {
  public:
@@ -50,7 +47,7 @@ class UXReview {
   const nlohmann::json& probe() const { return probe_; }
 
  private:
-  struct Request;
+  using Request = ReviewRequest;
   void post(const Request& request);
   bool probeHidden(const Request& request);
   void drag(const Request& request);

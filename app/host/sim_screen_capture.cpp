@@ -37,6 +37,16 @@ bool SimScreenCapture::capture(int displayNumber, const platform::Rect& source, 
     error = "The user declined TCCs for application, window, display capture";
     return false;
   }
+  // What a capture can be asked for: a real rectangle whose picture fits in memory.
+  constexpr double largestSide = 16384;
+  constexpr double farthest = 1e6;
+  const bool sensible = std::isfinite(scale) && scale > 0 && std::abs(source.x) <= farthest &&
+                        std::abs(source.y) <= farthest && source.width > 0 && source.height > 0 &&
+                        source.width * scale <= largestSide && source.height * scale <= largestSide;
+  if (!sensible) {
+    error = "The capture rectangle is not valid";
+    return false;
+  }
   const auto world = desktop_.world();
   std::size_t index = 0;
   while (index < world.screens.size() && world.screens[index].number != displayNumber)

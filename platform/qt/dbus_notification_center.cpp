@@ -107,6 +107,19 @@ std::unique_ptr<DBusNotificationCenter> DBusNotificationCenter::connect(
     state->privateName = QString::fromStdString(busConnectionName);
     state->bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, state->privateName);
   }
+  return listen(std::move(state), error);
+}
+
+std::unique_ptr<DBusNotificationCenter> DBusNotificationCenter::attach(
+    const std::string& connectionName, std::string& error) {
+  qDBusRegisterMetaType<QMap<QString, QString>>();
+  auto state = std::make_unique<State>();
+  state->bus = QDBusConnection(QString::fromStdString(connectionName));
+  return listen(std::move(state), error);
+}
+
+std::unique_ptr<DBusNotificationCenter> DBusNotificationCenter::listen(std::unique_ptr<State> state,
+                                                                       std::string& error) {
   auto giveUp = [&state, &error](const std::string& why) {
     error = why;
     if (!state->privateName.isEmpty()) QDBusConnection::disconnectFromBus(state->privateName);

@@ -35,6 +35,10 @@ class DBusNotificationCenter final : public DistributedNotificationCenter {
   // use two to play two processes); empty: the process's shared session bus connection.
   static std::unique_ptr<DBusNotificationCenter> connect(const std::string& busConnectionName,
                                                          std::string& error);
+  // The connection already open under `connectionName` (say, one a QDBusServer handed over);
+  // it stays open when the centre goes.
+  static std::unique_ptr<DBusNotificationCenter> attach(const std::string& connectionName,
+                                                        std::string& error);
   ~DBusNotificationCenter() override;
 
   Connection addObserver(const std::string& name, Observer observer) override;
@@ -44,6 +48,8 @@ class DBusNotificationCenter final : public DistributedNotificationCenter {
 
  private:
   explicit DBusNotificationCenter(std::unique_ptr<State> state);
+  static std::unique_ptr<DBusNotificationCenter> listen(std::unique_ptr<State> state,
+                                                        std::string& error);
   std::unique_ptr<State> state_;
 };
 

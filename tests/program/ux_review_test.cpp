@@ -81,6 +81,13 @@ TEST(UXReview, CapturesTheTopRightWithARecordAndIgnoresMalformedRequests) {
   // A key press (Escape by default) still captures.
   sendRequest(R"({"action": "key", "name": "escape"})");
   ASSERT_TRUE(program.waitForFile(out / "escape.json"));
+  // A crop no picture can hold fails with the short record; a NUL in the name does not cut it.
+  sendRequest(R"({"name": "huge\u0000crop", "cropX": -1e300, "width": 1e9, "height": 1e9})");
+  ASSERT_TRUE(program.waitForFile(out / "huge-crop.json")) << program.standardError();
+  const auto huge = readRecord(out / "huge-crop.json");
+  EXPECT_EQ(huge["ok"], false) << huge.dump(2);
+  EXPECT_EQ(huge["error"], "The capture rectangle is not valid");
+  EXPECT_FALSE(fs::exists(out / "huge.json"));
   program.signal(SIGTERM);
   EXPECT_EQ(program.exitCode(), 0) << program.standardError();
 
