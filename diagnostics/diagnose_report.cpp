@@ -173,8 +173,7 @@ bool appRowsHaveSubmenus(const ItemsMenu& itemsMenu) {
 
 bool statusHighlighted(const DiagnoseSources& sources) {
   const auto& toggle = sources.statusItem.item();
-  return toggle && toggle->hasButton() &&
-         (sources.itemsMenu.pickerIsShown() || sources.statusItem.inExpandedSession());
+  return toggle && toggle->hasButton() && toggle->isHighlighted();
 }
 
 std::optional<platform::WindowInfo> settingsWindowEntry(const DiagnoseSources& sources) {

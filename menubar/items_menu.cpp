@@ -119,6 +119,7 @@ void ItemsMenu::showItemsMenu() {
   links_.stopAutoCollapse();
   buildItemsMenu();
   pickerIsShown_ = true;
+  statusItem_.refreshHighlight();
 
   const auto& appearance = preferences_.features().appearance;
   pickerMenu_.appearance = appearance == "light"  ? platform::MenuAppearance::Light
@@ -318,6 +319,7 @@ void ItemsMenu::menuWillOpen() {
 void ItemsMenu::menuDidClose() {
   pickerIsShown_ = false;
   statusItem_.cancelExpandedSession();
+  statusItem_.refreshHighlight();
   links_.scheduleAutoCollapse();
 }
 

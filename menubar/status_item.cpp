@@ -73,6 +73,7 @@ void StatusItem::beginExpandedSession(bool option) {
   if (overflowBarShown()) return;
   const auto session = ++lastSession_;
   session_ = session;
+  refreshHighlight();
   // Handled once the click itself is over; a newer click replaces this one.
   runLoop_.scheduleTimer(0, false, platform::TimerMode::Common,
                          lifetime_.guard([this, session, option] {
@@ -87,6 +88,14 @@ void StatusItem::cancelExpandedSession() {
   if (session_ == 0) return;
   session_ = 0;
   expandedSessionEnded();
+  refreshHighlight();
+}
+
+void StatusItem::refreshHighlight() {
+  if (!toggle_ || !toggle_->hasButton()) return;
+  const bool pressed =
+      session_ != 0 || (links_.itemsMenuShown && links_.itemsMenuShown()) || overflowBarShown();
+  if (toggle_->isHighlighted() != pressed) toggle_->setHighlighted(pressed);
 }
 
 void StatusItem::expandedSessionEnded() {

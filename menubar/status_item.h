@@ -57,6 +57,9 @@ class StatusItem {
   // A left click's interaction: whether one is going on, and ending it (nothing when none is).
   bool inExpandedSession() const { return session_ != 0; }
   void cancelExpandedSession();
+  // The button is drawn pressed through a click's session and while the items menu or the
+  // overflow bar is shown; the parts that show them call this when that changes.
+  void refreshHighlight();
 
   const platform::StatusItemRef& item() const { return toggle_; }
   const std::string& displayedSymbol() const { return displayedSymbol_; }

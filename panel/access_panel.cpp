@@ -70,6 +70,7 @@ void AccessPanel::showAccessPanel(bool search) {
   // keyboard without making Tucklet the frontmost application, whose menus would replace the
   // user's); the search field takes the focus itself once it is in the window.
   popover_->makeKey();
+  statusItem_.refreshHighlight();
 }
 
 std::vector<PanelCandidate> AccessPanel::currentCandidates() const {
@@ -119,6 +120,7 @@ void AccessPanel::popoverDidClose(std::uint64_t serial) {
 void AccessPanel::dropPopover() {
   popover_.reset();
   content_.reset();
+  statusItem_.refreshHighlight();
   if (view_) {
     view_->hide();
     view_.release()->deleteLater();

@@ -59,6 +59,9 @@ class StatusItem {
   virtual std::string title() const = 0;
   virtual void setToolTip(const std::string& toolTip) = 0;
   virtual std::string toolTip() const = 0;
+  // Drawn pressed, as while a menu or popover of the item hangs from it.
+  virtual void setHighlighted(bool highlighted) = 0;
+  virtual bool isHighlighted() const = 0;
   virtual void setAccessibilityLabel(const std::string& label) = 0;
   virtual std::string accessibilityLabel() const = 0;
   // Clicks on the button arrive here with the event that caused them (left or right mouse up,

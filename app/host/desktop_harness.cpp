@@ -253,6 +253,7 @@ void DesktopHarness::writeState(const std::filesystem::path& path) const {
          {"visible", item.visible},
          {"title", item.title},
          {"toolTip", item.toolTip},
+         {"highlighted", item.highlighted},
          {"image", item.image ? nlohmann::json(item.image->name) : nlohmann::json(nullptr)},
          {"frame", placeJson(slot)}});
   }

@@ -224,7 +224,8 @@ std::vector<OwnStatusItemInfo> SimDesktop::ownStatusItems() const {
     std::vector<OwnStatusItemInfo> items;
     for (const auto& [id, item] : state.ownItems)
       items.push_back({id, item.autosaveName, item.length, ownItemWidth(item), item.visible,
-                       item.image, item.title, item.toolTip, item.accessibilityLabel});
+                       item.image, item.title, item.toolTip, item.accessibilityLabel,
+                       item.highlighted});
     return items;
   });
 }

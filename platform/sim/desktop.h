@@ -90,6 +90,7 @@ struct OwnStatusItemInfo {
   std::string title;
   std::string toolTip;
   std::string accessibilityLabel;
+  bool highlighted = false;
 };
 
 // A row the user chose in an open menu.

@@ -109,6 +109,7 @@ struct OwnItemEntry {
   std::string title;
   std::string toolTip;
   std::string accessibilityLabel;
+  bool highlighted = false;
   std::shared_ptr<std::function<void(const platform::InputEvent&)>> action;
   platform::EventMask actionMask = platform::eventMaskFor(platform::EventType::LeftMouseUp);
   double position = 0;

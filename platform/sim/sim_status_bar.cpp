@@ -61,6 +61,12 @@ class SimStatusItem final : public platform::StatusItem {
   std::string toolTip() const override {
     return read([](const OwnItemEntry& item) { return item.toolTip; }, std::string());
   }
+  void setHighlighted(bool highlighted) override {
+    change([highlighted](SimState&, OwnItemEntry& item) { item.highlighted = highlighted; });
+  }
+  bool isHighlighted() const override {
+    return read([](const OwnItemEntry& item) { return item.highlighted; }, false);
+  }
   void setAccessibilityLabel(const std::string& label) override {
     change([&label](SimState&, OwnItemEntry& item) { item.accessibilityLabel = label; });
   }

@@ -84,11 +84,21 @@ TEST(StatusItemClicks, ALeftClickOpensTheMenuOnceTheClickIsOverAndASecondClosesI
   ASSERT_TRUE(rig.desktop().trackedMenu());
   EXPECT_TRUE(controller.itemsMenu().pickerIsShown());
   EXPECT_TRUE(controller.statusItem().inExpandedSession()) << "lasts while the menu is open";
+  const auto& button = controller.statusItem().item();
+  EXPECT_TRUE(button->isHighlighted()) << "drawn pressed while its menu hangs from it";
 
   rig.clickOwnItem("QuiverlyToggle");
   EXPECT_FALSE(rig.desktop().trackedMenu());
   EXPECT_FALSE(controller.itemsMenu().pickerIsShown());
   EXPECT_FALSE(controller.statusItem().inExpandedSession());
+  EXPECT_FALSE(button->isHighlighted());
+
+  // Opened without a click (a shortcut, the menu's own key), it is pressed all the same.
+  controller.itemsMenu().showItemsMenu();
+  EXPECT_TRUE(button->isHighlighted());
+  controller.itemsMenu().cancelMenuTracking();
+  rig.advance(0.1);
+  EXPECT_FALSE(button->isHighlighted());
 
   // A right click never opens the menu; with Option a left click reveals instead.
   rig.clickOwnItem("QuiverlyToggle", platform::ModifierOption, true);
@@ -98,6 +108,7 @@ TEST(StatusItemClicks, ALeftClickOpensTheMenuOnceTheClickIsOverAndASecondClosesI
   EXPECT_FALSE(rig.desktop().trackedMenu());
   EXPECT_FALSE(controller.engine().collapsed());
   EXPECT_FALSE(controller.statusItem().inExpandedSession()) << "nothing shows: the session ended";
+  EXPECT_FALSE(button->isHighlighted());
 }
 
 }  // namespace

@@ -536,6 +536,20 @@ QImage ScreenRenderer::renderScreen(std::size_t screenIndex) const {
         auto own = std::find_if(ownItems.begin(), ownItems.end(),
                                 [&](const OwnStatusItemInfo& i) { return i.id == slot.ownItem; });
         if (own == ownItems.end()) continue;
+        if (own->highlighted) {
+          // Pressed: a rounded plate of the bar's text colour, faint, a little inside the bar.
+          QColor plate = barText;
+          plate.setAlphaF(0.16);
+          const double inset = std::max(1.0, (barHeight - 22) / 2) * scale_;
+          const QRectF pressed(box.left(), box.top() + inset, box.width(),
+                               box.height() - 2 * inset);
+          painter.save();
+          painter.setRenderHint(QPainter::Antialiasing);
+          painter.setPen(Qt::NoPen);
+          painter.setBrush(plate);
+          painter.drawRoundedRect(pressed, 5 * scale_, 5 * scale_);
+          painter.restore();
+        }
         QRectF imageBox = box;
         if (own->image) {
           imageBox.setWidth(std::min(box.width(), (own->image->size.width + 8) * scale_));
