@@ -28,6 +28,16 @@ void seeThrough(QWidget* widget) {
   widget->setAttribute(Qt::WA_TranslucentBackground, true);
 }
 
+// A row or cell that stands for one item: named for accessibility and in its tool tip, never
+// taking the focus from the search field, and opening the item when pressed.
+void standFor(QAbstractButton& button, AccessPanel& panel, const PanelCandidate& candidate) {
+  button.setFocusPolicy(Qt::NoFocus);
+  button.setAccessibleName(QString::fromStdString(candidate.displayName));
+  button.setToolTip(QString::fromStdString(candidate.displayName));
+  QObject::connect(&button, &QAbstractButton::clicked, &button,
+                   [&panel, item = candidate.item] { panel.openFromPanel(item); });
+}
+
 class EmptyResult final : public QWidget {
  public:
   explicit EmptyResult(QWidget* parent) : QWidget(parent) {
@@ -58,11 +68,7 @@ class ResultRow final : public QAbstractButton {
   ResultRow(AccessPanel& panel, const PanelCandidate& candidate, bool selected, QWidget* parent)
       : QAbstractButton(parent), candidate_(candidate), selected_(selected) {
     setFixedHeight(static_cast<int>(pl::kRowHeight));
-    setFocusPolicy(Qt::NoFocus);
-    setAccessibleName(QString::fromStdString(candidate.displayName));
-    setToolTip(QString::fromStdString(candidate.displayName));
-    connect(this, &QAbstractButton::clicked, this,
-            [&panel, item = candidate.item] { panel.openFromPanel(item); });
+    standFor(*this, panel, candidate);
   }
 
  protected:
@@ -97,6 +103,7 @@ class ResultRow final : public QAbstractButton {
                      QFontMetricsF(caption).elidedText(QString::fromStdString(candidate_.appName),
                                                        Qt::ElideRight, textWidth));
   }
+
  private:
   const PanelCandidate& candidate_;
   bool selected_;
@@ -108,11 +115,7 @@ class IconCell final : public QAbstractButton {
   IconCell(AccessPanel& panel, const PanelCandidate& candidate, bool highlighted, QWidget* parent)
       : QAbstractButton(parent), candidate_(candidate), highlighted_(highlighted) {
     setFixedSize(static_cast<int>(pl::kCellWidth), static_cast<int>(pl::kCellHeight));
-    setFocusPolicy(Qt::NoFocus);
-    setToolTip(QString::fromStdString(candidate.displayName));
-    setAccessibleName(QString::fromStdString(candidate.displayName));
-    connect(this, &QAbstractButton::clicked, this,
-            [&panel, item = candidate.item] { panel.openFromPanel(item); });
+    standFor(*this, panel, candidate);
   }
 
  protected:

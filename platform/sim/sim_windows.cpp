@@ -34,6 +34,23 @@ platform::WindowNumber addWindow(SimState& state, const WindowEntry& entry) {
   return added.number;
 }
 
+// A new own window's entry: its content (told the appearance it will be shown in), options and
+// close callback; placement is the caller's.
+WindowEntry newOwnWindow(SimCore& core, std::shared_ptr<platform::WindowContent> content,
+                         const platform::WindowOptions& options, std::function<void()> closed) {
+  WindowEntry entry;
+  entry.appearance = options.appearance;
+  content->appearanceChanged(core.read([&](const SimState& s) { return ownWindowDark(s, entry); }));
+  entry.content = std::move(content);
+  entry.window.name = options.title;
+  entry.window.layer = options.layer;
+  entry.window.alpha = 1.0;
+  entry.transient = options.transient;
+  entry.borderless = options.borderless;
+  entry.closed = std::make_shared<std::function<void()>>(std::move(closed));
+  return entry;
+}
+
 class SimWindowHandle final : public platform::WindowHandle {
  public:
   SimWindowHandle(std::weak_ptr<SimCore> core, platform::WindowNumber number)
@@ -158,9 +175,9 @@ bool ownWindowDark(const SimState& state, const WindowEntry& window) {
 
 Rect ownContentFrame(const WindowEntry& window) {
   Rect r = window.window.bounds;
-  const double top = window.popover                                    ? kPopoverArrowHeight
-                    : window.window.layer == 0 && !window.borderless ? kTitleBarHeight
-                                                                     : 0;
+  const double top = window.popover                                   ? kPopoverArrowHeight
+                     : window.window.layer == 0 && !window.borderless ? kTitleBarHeight
+                                                                      : 0;
   r.y += top;
   r.height = std::max(0.0, r.height - top);
   return r;
@@ -250,18 +267,8 @@ std::unique_ptr<platform::WindowHandle> SimWindows::openWindow(
     const platform::WindowOptions& options, std::function<void()> closed) {
   auto core = core_.lock();
   if (!core || !content) return nullptr;
-  WindowEntry entry;
-  entry.appearance = options.appearance;
-  content->appearanceChanged(
-      core->read([&](const SimState& s) { return ownWindowDark(s, entry); }));
-  const auto size = content->preferredSize();
-  entry.content = std::move(content);
-  entry.window.name = options.title;
-  entry.window.layer = options.layer;
-  entry.window.alpha = 1.0;
-  entry.transient = options.transient;
-  entry.borderless = options.borderless;
-  entry.closed = std::make_shared<std::function<void()>>(std::move(closed));
+  auto entry = newOwnWindow(*core, std::move(content), options, std::move(closed));
+  const auto size = entry.content->preferredSize();
   const auto number = core->change([&](SimState& state, Outbox&) {
     const Point p = toWindowListPoint(state, topLeft);
     const double titleBar = options.layer == 0 && !options.borderless ? kTitleBarHeight : 0;
@@ -277,19 +284,12 @@ std::unique_ptr<platform::WindowHandle> SimWindows::showPopover(
   auto core = core_.lock();
   const auto ownItem = ownItemIdOf(under);
   if (!core || !content || ownItem == 0) return nullptr;
-  WindowEntry entry;
-  entry.appearance = options.appearance;
-  content->appearanceChanged(
-      core->read([&](const SimState& s) { return ownWindowDark(s, entry); }));
-  const auto size = content->preferredSize();
-  entry.content = std::move(content);
-  entry.window.name = options.title;
+  auto entry = newOwnWindow(*core, std::move(content), options, std::move(closed));
+  const auto size = entry.content->preferredSize();
   entry.window.layer = kPopoverWindowLayer;
-  entry.window.alpha = 1.0;
-  entry.transient = options.transient;
+  entry.borderless = false;
   entry.popover = true;
   entry.underOwnItem = ownItem;
-  entry.closed = std::make_shared<std::function<void()>>(std::move(closed));
   const auto number = core->change([&](SimState& state, Outbox&) -> platform::WindowNumber {
     const auto placed = popoverPlacement(state, ownItem, size);
     if (!placed) return 0;
