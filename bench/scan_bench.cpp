@@ -17,6 +17,7 @@
 
 #include "inventory/scanner.h"
 #include "platform/sim/desktop.h"
+#include "platform/sim/sim_core.h"
 #include "platform/virtual_run_loop.h"
 
 namespace {
@@ -73,9 +74,9 @@ World barWith(int count, bool hungApplication) {
   return world;
 }
 
-// Sleeping for a message's latency, as the desktop does, takes longer than asked on a loaded
-// machine. What one message really costs here: the least, over several rounds, that 100 sleeps of
-// the latency took, per sleep. Measured once per run.
+// Waiting for a message's latency, as the desktop does, can take longer than asked on a loaded
+// machine. What one message really costs here: the least, over several rounds, that 100 waits of
+// the latency took, per wait. Measured once per run.
 double measuredMessageSeconds() {
   static const double measured = [] {
     constexpr int kRounds = 7;
@@ -84,7 +85,7 @@ double measuredMessageSeconds() {
     for (int round = 0; round < kRounds; ++round) {
       const auto start = std::chrono::steady_clock::now();
       for (int i = 0; i < kMessages; ++i)
-        std::this_thread::sleep_for(std::chrono::duration<double>(kLatency));
+        tucklet::sim::waitExactly(kLatency);
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
           kMessages;
@@ -185,11 +186,11 @@ void scan(benchmark::State& state, bool hungApplication, double latency) {
   state.counters["cpuUsPerItem"] = total.cpuSeconds / iterations / found * 1e6;
 }
 
-// The yardstick for costRatioMeasured: what sleeping for one message's latency really takes here
+// The yardstick for costRatioMeasured: what waiting for one message's latency really takes here
 // (the least of several rounds), against what was asked.
 void BM_LatencyAlone(benchmark::State& state) {
   for (auto _ : state)
-    std::this_thread::sleep_for(std::chrono::duration<double>(kLatency));
+    tucklet::sim::waitExactly(kLatency);
   state.counters["messageUs"] = measuredMessageSeconds() * 1e6;
   state.counters["costRatio"] = measuredMessageSeconds() / kLatency;
 }

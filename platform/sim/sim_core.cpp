@@ -1,5 +1,7 @@
 #include "platform/sim/sim_core.h"
 
+#include <sys/prctl.h>
+
 #include <chrono>
 #include <thread>
 
@@ -7,6 +9,16 @@
 #include "platform/sim/sim_element.h"
 
 namespace tucklet::sim {
+
+void waitExactly(double seconds) {
+  using Clock = std::chrono::steady_clock;
+  if (!(seconds > 0)) return;
+  // Timer slack is a thread's own setting: set once on each thread that waits.
+  thread_local const bool withoutSlack = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+  (void)withoutSlack;
+  std::this_thread::sleep_until(Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(seconds)));
+}
 
 SimCore::SimCore(World world, platform::RunLoop& loop) : runLoop(loop) {
   loadWorld(state_, std::move(world));
@@ -39,8 +51,7 @@ void SimCore::spendMessage(double seconds) {
     state_.spentSeconds += seconds;
     mode = state_.latencyMode;
   }
-  if (mode == SimDesktop::LatencyMode::Sleep && seconds > 0)
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  if (mode == SimDesktop::LatencyMode::Sleep && seconds > 0) waitExactly(seconds);
 }
 
 void SimCore::deliverWorkspace(platform::WorkspaceNotification notification, pid_t pid) {
