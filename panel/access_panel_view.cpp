@@ -122,9 +122,11 @@ class IconCell final : public QAbstractButton {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (highlighted_ || isDown()) {
-      QColor fill = isDown() ? pd::textColor(this) : palette().color(QPalette::Highlight);
-      fill.setAlpha(isDown() ? 40 : 70);
+    // Pressed, chosen from the keyboard, or under the pointer: a rounded plate behind the icon.
+    if (highlighted_ || isDown() || underMouse()) {
+      const bool keyboard = highlighted_ && !isDown();
+      QColor fill = keyboard ? palette().color(QPalette::Highlight) : pd::textColor(this);
+      fill.setAlpha(isDown() ? 40 : keyboard ? 70 : 22);
       painter.setPen(Qt::NoPen);
       painter.setBrush(fill);
       painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 7, 7);

@@ -1,10 +1,10 @@
 // This process's own windows: ordinary windows and popovers hanging under one of its status items.
 //
-// The product draws a window's content itself (with Qt Widgets, `platform/qt/widgets`); the platform
-// places the window, lists it among the on-screen windows, draws it in its place, routes the
-// pointer and the keyboard to it, makes it the key window and closes it. A window is closed when
-// its handle goes, by `close`, or by the platform (a transient window at a mouse down outside it,
-// an ordinary window by the close button of its title bar); `closed` runs on the main queue
+// The product draws a window's content itself (with Qt Widgets, `platform/qt/widgets`); the
+// platform places the window, lists it among the on-screen windows, draws it in its place, routes
+// the pointer and the keyboard to it, makes it the key window and closes it. A window is closed
+// when its handle goes, by `close`, or by the platform (a transient window at a mouse down outside
+// it, an ordinary window by the close button of its title bar); `closed` runs on the main queue
 // however it closed.
 #pragma once
 
@@ -29,6 +29,8 @@ class WindowContent {
   // A mouse event over the content, or one that belongs to a press that began there; `local` is in
   // points from the content's top-left corner, y down.
   virtual void mouseEvent(const InputEvent& event, Point local) = 0;
+  // The pointer, with no button held, moved off the content onto something else.
+  virtual void mouseExited() {}
   // A key event while the window is the key window.
   virtual void keyEvent(const InputEvent& event) = 0;
   // The window became, or stopped being, the key window.

@@ -217,7 +217,11 @@ void routeEvent(SimState& state, Outbox& out, InputEvent event) {
         target = state.selfPid();
         break;
       }
-      if (isOwnWindow(state, hit)) postMouseToWindow(state, effects, hit.window, event, p);
+      const auto over = isOwnWindow(state, hit) ? hit.window : platform::WindowNumber{0};
+      if (state.hoveredWindow != 0 && state.hoveredWindow != over)
+        postMouseExitToWindow(effects, state.hoveredWindow);
+      state.hoveredWindow = over;
+      if (over != 0) postMouseToWindow(state, effects, over, event, p);
       target = ownerOfHit(state, hit);
       break;
     }

@@ -129,7 +129,7 @@ struct WindowEntry {
   std::shared_ptr<platform::WindowContent> content;
   platform::MenuAppearance appearance = platform::MenuAppearance::System;
   bool popover = false;
-  bool borderless = false;  // no title bar: the content fills the window
+  bool borderless = false;         // no title bar: the content fills the window
   std::uint64_t underOwnItem = 0;  // a popover's status item
   double arrowX = 0;               // a popover's arrow, from the window's left edge
   std::shared_ptr<std::function<void()>> closed;
@@ -225,12 +225,13 @@ struct SimState {
   std::uint64_t pressedOwnItem = 0;          // the own status item a mouse button went down on
   platform::WindowNumber keyWindow = 0;      // this process's key window (0: none)
   platform::WindowNumber pressedWindow = 0;  // the own window a mouse button went down in
+  platform::WindowNumber hoveredWindow = 0;  // the own window the pointer is over, no button held
 
   std::map<std::uint64_t, AssertionEntry> assertions;
   std::map<std::uint64_t, ObserverEntry> observers;
   std::map<std::uint64_t, MonitorEntry> monitors;
   std::map<std::uint64_t, WorkspaceObserverEntry> workspaceObservers;
-  std::vector<HotKeyEntry> hotKeys;             // registration order
+  std::vector<HotKeyEntry> hotKeys;              // registration order
   std::vector<EventHandlerEntry> eventHandlers;  // installation order
 
   // What the product asked of the system, for observation.

@@ -224,6 +224,7 @@ void closeOwnWindow(SimState& state, Outbox& out, platform::WindowNumber number,
   state.windows.erase(it);
   if (state.keyWindow == number) state.keyWindow = 0;
   if (state.pressedWindow == number) state.pressedWindow = 0;
+  if (state.hoveredWindow == number) state.hoveredWindow = 0;
   if (notify && closed && *closed) out.post([closed](SimCore&) { (*closed)(); });
 }
 
@@ -242,6 +243,12 @@ void postMouseToWindow(const SimState& state, Outbox& out, platform::WindowNumbe
   const Point local{p.x - content.x, p.y - content.y};
   out.post([window, event, local](SimCore& core) {
     core.deliverToWindow(window, [&](platform::WindowContent& c) { c.mouseEvent(event, local); });
+  });
+}
+
+void postMouseExitToWindow(Outbox& out, platform::WindowNumber window) {
+  out.post([window](SimCore& core) {
+    core.deliverToWindow(window, [](platform::WindowContent& c) { c.mouseExited(); });
   });
 }
 

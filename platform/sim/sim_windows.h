@@ -44,6 +44,8 @@ void closeOwnWindow(SimState& state, Outbox& out, platform::WindowNumber window,
 // Makes an own window key (0: none); both windows hear of the change.
 void setKeyWindow(SimState& state, Outbox& out, platform::WindowNumber window);
 // Hands an event to an own window's content on the main queue, at a window-list point.
+// The pointer left own window `window` (no button held).
+void postMouseExitToWindow(Outbox& out, platform::WindowNumber window);
 void postMouseToWindow(const SimState& state, Outbox& out, platform::WindowNumber window,
                        const platform::InputEvent& event, Point windowListPoint);
 void postKeyToWindow(Outbox& out, platform::WindowNumber window, const platform::InputEvent& event);

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "panel/access_panel.h"
 #include "panel/access_panel_view.h"
@@ -144,7 +145,7 @@ TEST_F(AccessPanelTest, AClickOutsideClosesThePanelAndArmsTheFoldAgain) {
   EXPECT_TRUE(armed());
 }
 
-TEST_F(AccessPanelTest, WithOverflowOnClickTheIconOpensAndClosesTheOverflowBar) {
+TEST_F(AccessPanelTest, WithOverflowOnClickTheIconOpensAPressedOverflowBarThatFollowsThePointer) {
   start(worldWith(0));
   auto features = rig->controller().preferences().features();
   features.overflowOnClick = true;
@@ -153,10 +154,34 @@ TEST_F(AccessPanelTest, WithOverflowOnClickTheIconOpensAndClosesTheOverflowBar) 
   rig->advance(0.05);
   ASSERT_TRUE(panel().accessPopover());
   EXPECT_FALSE(panel().state()->search());
+  const auto& button = rig->controller().statusItem().item();
+  EXPECT_TRUE(button->isHighlighted()) << "the icon is pressed while the bar hangs from it";
+
+  // The cell under the pointer, and only that one, is under the mouse; off the bar, none is.
+  const auto cells = panel().view()->contentArea()->findChildren<QAbstractButton*>();
+  ASSERT_GE(cells.size(), 2);
+  const auto hovered = [&cells] {
+    std::vector<int> under;
+    for (int i = 0; i < cells.size(); ++i)
+      if (cells.at(i)->underMouse()) under.push_back(i);
+    return under;
+  };
+  desktop().setPointer(screenPointOf(cells.at(0)));
+  rig->advance(0.01);
+  EXPECT_EQ(hovered(), std::vector<int>{0});
+  desktop().setPointer(screenPointOf(cells.at(1)));
+  rig->advance(0.01);
+  EXPECT_EQ(hovered(), std::vector<int>{1});
+  const auto screen = desktop().screens().screens().front().frame;
+  desktop().setPointer({screen.midX(), screen.midY()});
+  rig->advance(0.01);
+  EXPECT_TRUE(hovered().empty());
+
   rig->clickOwnItem("QuiverlyToggle");
   rig->advance(0.05);
   EXPECT_FALSE(panel().accessPopover());
   EXPECT_FALSE(rig->controller().itemsMenu().pickerIsShown());
+  EXPECT_FALSE(button->isHighlighted());
 }
 
 TEST_F(AccessPanelTest, TheItemsMenuRowsOpenSearchAndTheOverflowBar) {

@@ -1,6 +1,7 @@
 #include "platform/qt/widgets/widget_window.h"
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -118,6 +119,7 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
         buttons = pressedButton_;
       } else {
         target = targetAt(widget_, pos);
+        hover(target, windowPos);
       }
       break;
     case EventType::ScrollWheel: {
@@ -146,6 +148,39 @@ void WidgetWindowContent::mouseEvent(const InputEvent& event, Point local) {
   QMouseEvent mouse(type, targetPos, windowPos, widget_->mapToGlobal(windowPos), button, buttons,
                     qtModifiers(event.modifiers));
   QApplication::sendEvent(target, &mouse);
+}
+
+void WidgetWindowContent::mouseExited() {
+  if (!widget_) return;
+  ++revision_;
+  hover(nullptr, {});
+}
+
+void WidgetWindowContent::hover(QWidget* target, QPointF windowPos) {
+  if (hovered_ == target) return;
+  const auto chain = [this](QWidget* w) {
+    QList<QWidget*> widgets;
+    for (; w; w = w == widget_ ? nullptr : w->parentWidget())
+      widgets << w;
+    return widgets;
+  };
+  const auto before = chain(hovered_), after = chain(target);
+  for (QWidget* w : before) {
+    if (after.contains(w)) continue;
+    w->setAttribute(Qt::WA_UnderMouse, false);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(w, &leave);
+    w->update();
+  }
+  for (QWidget* w : after) {
+    if (before.contains(w)) continue;
+    w->setAttribute(Qt::WA_UnderMouse, true);
+    const QPointF local = w->mapFrom(widget_, windowPos);
+    QEnterEvent enter(local, windowPos, widget_->mapToGlobal(windowPos));
+    QApplication::sendEvent(w, &enter);
+    w->update();
+  }
+  hovered_ = target;
 }
 
 void WidgetWindowContent::keyEvent(const InputEvent& event) {

@@ -32,6 +32,7 @@ class WidgetWindowContent final : public WindowContent, public WindowPicture {
 
   Size preferredSize() override;
   void mouseEvent(const InputEvent& event, Point local) override;
+  void mouseExited() override;
   void keyEvent(const InputEvent& event) override;
   void keyChanged(bool isKey) override;
   void appearanceChanged(bool dark) override;
@@ -41,8 +42,12 @@ class WidgetWindowContent final : public WindowContent, public WindowPicture {
  private:
   // Counts the widget's requests to be painted again.
   class RepaintWatch;
+  // Moves the pointer's presence to `target` (nothing: off the content): what it leaves and what it
+  // enters get Leave and Enter events and are under the mouse as Qt means it.
+  void hover(QWidget* target, QPointF windowPos);
   QPointer<QWidget> widget_;
   QPointer<QWidget> pressed_;  // the child a press went to, until the release
+  QPointer<QWidget> hovered_;  // the child under the pointer while no button is held
   Qt::MouseButton pressedButton_ = Qt::NoButton;
   bool key_ = false;
   bool dark_ = false;
