@@ -172,6 +172,16 @@ std::optional<std::string> SimDesktop::perform(const TimelineStep& step) {
     case Action::TypeText:
       typeText(step.text);
       return std::nullopt;
+    case Action::Scroll: {
+      platform::InputEvent event;
+      event.type = platform::EventType::ScrollWheel;
+      event.location = step.flag ? step.target.point : world().pointer;
+      event.scrollDeltaX = step.scrollX;
+      event.scrollDeltaY = step.scrollY;
+      event.modifiers = step.modifiers;
+      windowServer().postEvent(event);
+      return std::nullopt;
+    }
   }
   return std::nullopt;
 }

@@ -115,7 +115,7 @@ struct WorldApplication {
   std::string iconFile;   // or an image file
   bool frontmost = false;
   bool hidden = false;  // put away by a hide request until it is activated again
-  bool hung = false;                           // every Accessibility message times out
+  bool hung = false;    // every Accessibility message times out
   std::optional<double> accessibilityLatency;  // per message, overrides the world's
   // The bundle identifier of the process that owns this application's menu windows (the system's
   // controls draw their menus in "com.apple.MenuBarAgent"); empty: the application itself.
@@ -174,10 +174,10 @@ struct AppReference {
 // What a click or a Command-drag is aimed at.
 struct TimelineTarget {
   enum class Kind {
-    Point,       // `point`, screen coordinates
-    StatusItem,  // one of this process's status items, by autosave name (`name`)
-    Item,        // an application's menu bar item, by its identifier (`name`)
-    MenuRow,     // a row of the open menu, by title (`name`)
+    Point,           // `point`, screen coordinates
+    StatusItem,      // one of this process's status items, by autosave name (`name`)
+    Item,            // an application's menu bar item, by its identifier (`name`)
+    MenuRow,         // a row of the open menu, by title (`name`)
     SettingsSwitch,  // the switch of this process's row in System Settings' Accessibility list
   };
   Kind kind = Kind::Point;
@@ -210,6 +210,8 @@ struct TimelineStep {
     PressKey,     // keyCode, modifiers (event flags)
     PressHotKey,  // keyCode, modifiers (event flags)
     TypeText,     // text
+    Scroll,       // target.point (used when flag is set, else the pointer's), scrollX, scrollY,
+                  // modifiers
   };
 
   double at = 0;
@@ -228,6 +230,8 @@ struct TimelineStep {
   std::string text;
   std::uint32_t keyCode = 0;
   std::uint32_t modifiers = 0;
+  double scrollX = 0;
+  double scrollY = 0;
 };
 
 struct World {

@@ -41,6 +41,7 @@ constexpr ActionName kActions[] = {
     {"pressKey", Action::PressKey},
     {"pressHotKey", Action::PressHotKey},
     {"typeText", Action::TypeText},
+    {"scroll", Action::Scroll},
 };
 
 constexpr double kMaxPid = std::numeric_limits<pid_t>::max();
@@ -281,7 +282,8 @@ TimelineStep readTimelineAction(const std::string& name, const Json& value, cons
     }
     case Action::Click:
     case Action::RightClick: {
-      ObjectReader object(value, path, {"point", "statusItem", "item", "menuRow", "settingsSwitch", "modifiers"});
+      ObjectReader object(
+          value, path, {"point", "statusItem", "item", "menuRow", "settingsSwitch", "modifiers"});
       step.target = readTarget(object, true, context);
       step.modifiers = readModifiers(object);
       break;
@@ -293,6 +295,21 @@ TimelineStep readTimelineAction(const std::string& name, const Json& value, cons
     case Action::TypeText:
       step.text = readText(value, path);
       break;
+    case Action::Scroll: {
+      ObjectReader object(value, path, {"point", "deltaX", "deltaY", "modifiers"});
+      if (const Json* point = object.find("point")) {
+        step.flag = true;
+        step.target.point = readPoint(*point, object.pathOf("point"));
+      }
+      if (const Json* dx = object.find("deltaX"))
+        step.scrollX = readNumber(*dx, object.pathOf("deltaX"));
+      if (const Json* dy = object.find("deltaY"))
+        step.scrollY = readNumber(*dy, object.pathOf("deltaY"));
+      if (step.scrollX == 0 && step.scrollY == 0)
+        fail(path, "a scroll needs \"deltaX\" or \"deltaY\" other than 0");
+      step.modifiers = readModifiers(object);
+      break;
+    }
   }
   return step;
 }

@@ -31,6 +31,8 @@ TEST_F(TimelinePlay, StepsRunInOrderAtTheirTimeAndMissingTargetsAreReported) {
           "pressKey escape@4",
           "typeText Hi!@5",
           R"(click {"statusItem": "Nowhere"}@6)",
+          R"(scroll {"point": {"x": 100, "y": 890}, "deltaY": -30, "modifiers": ["option"]}@6)",
+          R"(scroll {"deltaX": 4}@6)",
       },
       "--sim-do", world);
   ASSERT_TRUE(std::holds_alternative<std::vector<sim::TimelineStep>>(parsed))
@@ -40,6 +42,10 @@ TEST_F(TimelinePlay, StepsRunInOrderAtTheirTimeAndMissingTargetsAreReported) {
   auto monitor = desktop->windowServer().addGlobalMonitor(
       platform::eventMaskFor(platform::EventType::KeyDown),
       [&keys](const platform::InputEvent& event) { keys.push_back(event); });
+  std::vector<platform::InputEvent> wheels;
+  auto wheelMonitor = desktop->windowServer().addGlobalMonitor(
+      platform::eventMaskFor(platform::EventType::ScrollWheel),
+      [&wheels](const platform::InputEvent& event) { wheels.push_back(event); });
   std::vector<std::string> reports;
   // Handed over out of order: they run by time, equal times in the order given.
   std::swap(steps[0], steps[6]);
@@ -69,6 +75,15 @@ TEST_F(TimelinePlay, StepsRunInOrderAtTheirTimeAndMissingTargetsAreReported) {
   EXPECT_EQ(keys[1].modifiers, platform::ModifierShift);
   EXPECT_EQ(keys[2].keyCode, 34);  // i
   EXPECT_EQ(keys[3].characters, "!");
+  loop.advance(1.0);
+  // A scroll at a point, then one where the pointer already is.
+  ASSERT_EQ(wheels.size(), 2u);
+  EXPECT_EQ(wheels[0].location.x, 100);
+  EXPECT_EQ(wheels[0].location.y, 890);
+  EXPECT_EQ(wheels[0].scrollDeltaY, -30);
+  EXPECT_EQ(wheels[0].modifiers, platform::ModifierOption);
+  EXPECT_EQ(wheels[1].location.x, 100) << "the pointer moved with the first scroll";
+  EXPECT_EQ(wheels[1].scrollDeltaX, 4);
   EXPECT_EQ(reports, (std::vector<std::string>{
                          "--sim-do[4]: click: no enabled row \"Nope\" in an open menu",
                          "--sim-do[7]: click: no status item \"Nowhere\" in the menu bar"}));

@@ -114,6 +114,8 @@ TEST(TimelineFormat, ErrorLinesNameTheStepAndTheArgument) {
       errorOf(at(0, R"({"at": 1, "pressKey": "esc"})"))
           .rfind("my.json: timeline[0].pressKey: unknown value \"esc\"; expected one of \"a\"", 0),
       0u);
+  EXPECT_EQ(errorOf(at(0, R"({"at": 1, "scroll": {"point": {"x": 1, "y": 2}}})")),
+            "my.json: timeline[0].scroll: a scroll needs \"deltaX\" or \"deltaY\" other than 0");
   EXPECT_EQ(errorOf(json::object()), "my.json: timeline: expected a list, got an object");
 }
 
